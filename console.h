@@ -1,0 +1,18 @@
+// The console the game draws on and reads its keys from: the only code that
+// knows the platform. Text goes out in the order it is given, and whatever the
+// game has written is on the screen before getche waits for a key.
+#pragma once
+
+#include <string>
+
+// Starts a new screen: what is written next is drawn from the top-left corner
+// of an empty console.
+void cls();
+
+// Writes text at the cursor and puts it on the screen, together with anything
+// written before it that is not there yet.
+void put(const std::string &text);
+
+// Waits for one key, without Enter, echoes it at the cursor and returns its
+// code, 0 to 255; -1 once the console has no more keys to give.
+int getche();

@@ -1,0 +1,288 @@
+// The console on a Unix terminal, or on pipes and files.
+//
+// Output is gathered in memory and handed to the terminal in one write(), at
+// the latest just before the game waits for a key: the echo of a key, the
+// clear and the frame that follow it travel together.
+//
+// When the keys come from a terminal, its modes are changed in one place
+// (enter) and put back in one place (leave), on every way out: the end of the
+// keys, each signal that ends the game, and a suspend, after which enter puts
+// the game's modes back and the screen is drawn again.
+
+#include "console.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+const char clear[] = "\x1b[H\x1b[2J";
+const char altscreen[] = "\x1b[?1049h";
+const char mainscreen[] = "\x1b[?1049l";
+
+// Set up once before the handlers are installed; the handlers only read them.
+termios found;
+termios game;
+bool tty;  // the keys come from a terminal whose modes the game changes
+bool alt;  // the screen is a terminal too, so the game draws on the alternate screen
+int wake[2] = {-1, -1}; // the handlers ask the key loop for a repaint through this pipe
+
+// Whether the game's modes are in place; changed by the handlers too.
+volatile sig_atomic_t active;
+
+std::string pending; // written by the game but not yet handed to the terminal
+std::string shown;   // everything since the last clear, kept for repaints
+
+// Lead bytes of UTF-8 still owed continuation bytes, and whether the lead was
+// 0xc2, which with a byte below 0xa0 spells a C1 control such as CSI.
+int owed;
+bool c1;
+
+// Async-signal-safe: the handlers use it too.
+void writeall(const char *p, size_t n)
+{
+    while (n > 0) {
+        ssize_t k = write(STDOUT_FILENO, p, n);
+        if (k > 0) {
+            p += k;
+            n -= static_cast<size_t>(k);
+        } else if (k < 0 && errno == EAGAIN) {
+            pollfd out = {STDOUT_FILENO, POLLOUT, 0};
+            poll(&out, 1, -1);
+        } else if (k < 0 && errno != EINTR) {
+            return; // the screen is gone; nothing can be shown any more
+        }
+    }
+}
+
+void setmodes(const termios &t)
+{
+    while (tcsetattr(STDIN_FILENO, TCSANOW, &t) != 0 && errno == EINTR) {
+    }
+}
+
+void enter()
+{
+    setmodes(game);
+    // Switching to the alternate screen a second time would overwrite the
+    // cursor position saved for the user's own screen.
+    if (alt && !active)
+        writeall(altscreen, sizeof altscreen - 1);
+    active = 1;
+}
+
+void leave()
+{
+    if (!active)
+        return;
+    if (alt)
+        writeall(mainscreen, sizeof mainscreen - 1);
+    setmodes(found);
+    active = 0;
+}
+
+void raisedefault(int sig)
+{
+    signal(sig, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, sig);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    raise(sig);
+}
+
+void repaint()
+{
+    if (write(wake[1], "", 1) < 0) {
+        // The pipe is full, so a repaint is already on its way.
+    }
+}
+
+void onquit(int sig)
+{
+    leave();
+    raisedefault(sig);
+}
+
+void oncont(int)
+{
+    int saved = errno;
+    enter();
+    repaint();
+    errno = saved;
+}
+
+void onwinch(int)
+{
+    int saved = errno;
+    repaint();
+    errno = saved;
+}
+
+struct sigaction tstp;
+
+void ontstp(int sig)
+{
+    int saved = errno;
+    leave();
+    raisedefault(sig);
+    // Here once continued, or at once where the kernel discards the stop of
+    // an orphaned process group.
+    sigaction(SIGTSTP, &tstp, nullptr);
+    oncont(sig);
+    errno = saved;
+}
+
+const int quitsignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGPIPE, SIGALRM, SIGUSR1,
+                           SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGABRT, SIGSEGV,
+                           SIGBUS,  SIGFPE,  SIGILL,  SIGTRAP,   SIGSYS};
+
+void handle(int sig, void (*fn)(int), const sigset_t &mask, struct sigaction *keep = nullptr)
+{
+    struct sigaction old;
+    sigaction(sig, nullptr, &old);
+    // A signal ignored by whoever started the game stays ignored.
+    if (old.sa_handler == SIG_IGN)
+        return;
+    struct sigaction act = {};
+    act.sa_handler = fn;
+    act.sa_mask = mask;
+    act.sa_flags = SA_RESTART;
+    sigaction(sig, &act, nullptr);
+    if (keep)
+        *keep = act;
+}
+
+void open()
+{
+    static bool opened;
+    if (opened)
+        return;
+    opened = true;
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &found) != 0)
+        return; // keys from a pipe or a file: no terminal to set up
+    tty = true;
+    alt = isatty(STDOUT_FILENO);
+    game = found;
+    // One key at a time, without Enter and without the terminal's echo; the
+    // signal keys keep their meaning, every other key reaches the game.
+    game.c_lflag &= ~(ICANON | ECHO | IEXTEN);
+    game.c_iflag &= ~IXON;
+    game.c_cc[VMIN] = 1;
+    game.c_cc[VTIME] = 0;
+    if (pipe(wake) == 0) {
+        for (int fd : wake) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+            fcntl(fd, F_SETFD, FD_CLOEXEC);
+        }
+    }
+
+    sigset_t mask;
+    sigemptyset(&mask);
+    for (int sig : quitsignals)
+        sigaddset(&mask, sig);
+    sigaddset(&mask, SIGTSTP);
+    sigaddset(&mask, SIGCONT);
+    sigaddset(&mask, SIGWINCH);
+    for (int sig : quitsignals)
+        handle(sig, onquit, mask);
+    handle(SIGTSTP, ontstp, mask, &tstp);
+    handle(SIGCONT, oncont, mask);
+    handle(SIGWINCH, onwinch, mask);
+    std::atexit(leave);
+    enter();
+}
+
+void flush()
+{
+    writeall(pending.data(), pending.size());
+    pending.clear();
+}
+
+void add(const std::string &text)
+{
+    pending += text;
+    if (tty)
+        shown += text;
+}
+
+// The echo of a key as the game writes it: printable characters, TAB and
+// newline as they are, other control characters in caret notation, so that no
+// escape sequence among the keys ever reaches the terminal.
+std::string echo(unsigned char c)
+{
+    bool continuation = c >= 0x80 && c < 0xc0;
+    // A byte from 0x80 to 0x9f is a C1 control unless it goes on a UTF-8
+    // character that is not one; it is shown in the M- notation of cat -v.
+    bool control = continuation && c < 0xa0 && (owed == 0 || c1);
+    if (continuation) {
+        owed = owed > 0 ? owed - 1 : 0;
+        c1 = false;
+    } else if (c >= 0xc0) {
+        owed = c >= 0xf0 ? 3 : c >= 0xe0 ? 2 : 1;
+        c1 = c == 0xc2;
+    } else {
+        owed = 0;
+        c1 = false;
+    }
+    if (control)
+        return std::string("M-^") + static_cast<char>(c - 0x80 + 0x40);
+    if (c == '\t' || c == '\n' || (c >= 0x20 && c != 0x7f))
+        return std::string(1, static_cast<char>(c));
+    if (c == 0x7f)
+        return "^?";
+    return std::string("^") + static_cast<char>(c + 0x40);
+}
+
+} // namespace
+
+void cls()
+{
+    open();
+    pending += clear;
+    shown.clear();
+}
+
+void put(const std::string &text)
+{
+    open();
+    add(text);
+    flush();
+}
+
+int getche()
+{
+    open();
+    for (;;) {
+        flush();
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake[0], POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return -1;
+        }
+        if (fds[1].revents & POLLIN) {
+            char drain[64];
+            while (read(wake[0], drain, sizeof drain) > 0) {
+            }
+            pending = clear + shown;
+            continue;
+        }
+        if (fds[0].revents == 0)
+            continue;
+        unsigned char c;
+        ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n == 1) {
+            add(echo(c));
+            return c;
+        }
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        return -1; // end of input, or the terminal hung up
+    }
+}

@@ -1,0 +1,270 @@
+#include "terminal.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdexcept>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vterm.h>
+
+namespace {
+
+const auto patience = std::chrono::seconds(10);
+
+void say(int fd, const std::string &s)
+{
+    std::string line = s + "\n";
+    if (write(fd, line.data(), line.size()) < 0)
+        _exit(3);
+}
+
+[[noreturn]] void startgame(int tty)
+{
+    struct rlimit none = {0, 0};
+    setrlimit(RLIMIT_CORE, &none); // Ctrl+\ would leave a core file behind
+    dup2(tty, STDIN_FILENO);
+    dup2(tty, STDOUT_FILENO);
+    dup2(tty, STDERR_FILENO);
+    if (tty > STDERR_FILENO)
+        close(tty);
+    signal(SIGTTOU, SIG_DFL);
+    execl(ROOMWALK, ROOMWALK, static_cast<char *>(nullptr));
+    _exit(127);
+}
+
+// The shell: puts the game in a process group of its own in the foreground,
+// reports what becomes of it and takes the terminal back when it stops.
+[[noreturn]] void runshell(int tty, int events, int commands)
+{
+    signal(SIGTTOU, SIG_IGN);
+    pid_t game = fork();
+    if (game == 0) {
+        setpgid(0, 0);
+        tcsetpgrp(tty, getpid());
+        startgame(tty);
+    }
+    setpgid(game, game);
+    tcsetpgrp(tty, game);
+    say(events, "pid " + std::to_string(game));
+    for (;;) {
+        int st;
+        if (waitpid(game, &st, WUNTRACED) < 0) {
+            if (errno == EINTR)
+                continue;
+            _exit(2);
+        }
+        if (WIFSTOPPED(st)) {
+            tcsetpgrp(tty, getpgrp());
+            say(events, "stopped " + std::to_string(WSTOPSIG(st)));
+            char c;
+            if (read(commands, &c, 1) != 1)
+                _exit(0);
+            tcsetpgrp(tty, game);
+            ::kill(-game, SIGCONT);
+            continue;
+        }
+        say(events, WIFSIGNALED(st) ? "killed " + std::to_string(WTERMSIG(st))
+                                    : "exited " + std::to_string(WEXITSTATUS(st)));
+        _exit(0);
+    }
+}
+
+} // namespace
+
+namespace {
+int onprop(VTermProp prop, VTermValue *val, void *user)
+{
+    if (prop == VTERM_PROP_ALTSCREEN)
+        static_cast<terminal *>(user)->alt = val->boolean;
+    return 1;
+}
+} // namespace
+
+terminal::terminal(bool shell)
+{
+    int slave;
+    winsize ws = {rows, cols, 0, 0};
+    if (openpty(&master, &slave, nullptr, nullptr, &ws) != 0)
+        throw std::runtime_error("openpty");
+    tcgetattr(slave, &before);
+    int ev[2], cmd[2];
+    if (pipe(ev) != 0 || pipe(cmd) != 0)
+        throw std::runtime_error("pipe");
+    leader = fork();
+    if (leader < 0)
+        throw std::runtime_error("fork");
+    if (leader == 0) {
+        close(master);
+        close(ev[0]);
+        close(cmd[1]);
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        if (shell)
+            runshell(slave, ev[1], cmd[0]);
+        close(ev[1]);
+        close(cmd[0]);
+        startgame(slave);
+    }
+    close(slave);
+    close(ev[1]);
+    close(cmd[0]);
+    events = ev[0];
+    commands = cmd[1];
+    vt = vterm_new(rows, cols);
+    vterm_set_utf8(vt, 1);
+    VTermScreen *s = vterm_obtain_screen(vt);
+    static VTermScreenCallbacks cb = {};
+    cb.settermprop = onprop;
+    vterm_screen_set_callbacks(s, &cb, this);
+    vterm_screen_enable_altscreen(s, 1);
+    vterm_screen_reset(s, 1);
+    // What the user had on the screen before starting the game.
+    const char prompt[] = "$ roomwalk\r\n";
+    vterm_input_write(vt, prompt, sizeof prompt - 1);
+    if (shell) {
+        std::string e = event();
+        if (e.rfind("pid ", 0) == 0)
+            pid = std::stoi(e.substr(4));
+    } else {
+        pid = leader;
+    }
+}
+
+terminal::~terminal()
+{
+    ::kill(leader, SIGKILL);
+    if (pid > 0)
+        ::kill(pid, SIGKILL);
+    close(master);
+    close(events);
+    close(commands);
+    waitpid(leader, nullptr, 0);
+    vterm_free(vt);
+}
+
+void terminal::send(const std::string &keys)
+{
+    if (write(master, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()))
+        throw std::runtime_error("write to the terminal");
+}
+
+void terminal::kill(int sig) { ::kill(pid, sig); }
+
+bool terminal::pump(int ms)
+{
+    pollfd p = {master, POLLIN, 0};
+    if (poll(&p, 1, ms) <= 0)
+        return false;
+    char buf[4096];
+    ssize_t n = read(master, buf, sizeof buf);
+    if (n <= 0)
+        return false;
+    vterm_input_write(vt, buf, static_cast<size_t>(n));
+    return true;
+}
+
+std::vector<std::string> terminal::screen() const
+{
+    std::vector<std::string> lines;
+    VTermScreen *s = vterm_obtain_screen(vt);
+    for (int r = 0; r < rows; ++r) {
+        char buf[cols * 4 + 1];
+        VTermRect rect = {r, r + 1, 0, cols};
+        size_t n = vterm_screen_get_text(s, buf, sizeof buf - 1, rect);
+        std::string line(buf, n);
+        line.erase(line.find_last_not_of(' ') + 1);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+int terminal::row() const
+{
+    VTermPos pos;
+    vterm_state_get_cursorpos(vterm_obtain_state(vt), &pos);
+    return pos.row;
+}
+
+int terminal::col() const
+{
+    VTermPos pos;
+    vterm_state_get_cursorpos(vterm_obtain_state(vt), &pos);
+    return pos.col;
+}
+
+bool terminal::shows(const std::vector<std::string> &lines, int r, int c)
+{
+    std::vector<std::string> want = lines;
+    want.resize(rows);
+    auto end = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        if (screen() == want && row() == r && col() == c)
+            return true;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        pump(50);
+    }
+}
+
+std::string terminal::event()
+{
+    auto end = std::chrono::steady_clock::now() + patience;
+    std::string line;
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd p[2] = {{events, POLLIN, 0}, {master, POLLIN, 0}};
+        if (poll(p, 2, 50) <= 0)
+            continue;
+        if (p[1].revents & POLLIN)
+            pump(0);
+        if (p[0].revents) {
+            char c;
+            if (read(events, &c, 1) != 1)
+                return line;
+            if (c == '\n')
+                break;
+            line += c;
+        }
+    }
+    // Output the game wrote just before the event is still on its way.
+    while (pump(20)) {
+    }
+    return line;
+}
+
+void terminal::fg()
+{
+    if (write(commands, "f", 1) != 1)
+        throw std::runtime_error("fg");
+}
+
+termios terminal::modes() const
+{
+    termios t;
+    tcgetattr(master, &t);
+    return t;
+}
+
+std::vector<std::string> room(long x, long y, const std::string &echoes)
+{
+    std::vector<std::string> lines = {
+        "WSAD - Sterwoanie", "Vovovade Zezozoriz Adivod Ruv'a", "",
+        "##########",        "#........#",                      "#........#",
+        "#........#",        "#........#",                      "##########"};
+    if (x >= 1 && x <= 8 && y >= 1 && y <= 4)
+        lines[static_cast<size_t>(y) + 3][static_cast<size_t>(x)] = '@';
+    lines[8] += echoes;
+    return lines;
+}
+
+bool same(const termios &a, const termios &b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}

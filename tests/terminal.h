@@ -1,0 +1,63 @@
+// Plays the game on a pseudo-terminal, as a person at a terminal emulator
+// would, with a small job-control shell between the two.
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <string>
+#include <vector>
+
+struct VTerm;
+
+class terminal {
+  public:
+    static constexpr int rows = 24;
+    static constexpr int cols = 80;
+
+    // With a shell, the game runs as a foreground job that Ctrl+Z stops.
+    // Without one it leads its own session, whose process group is orphaned,
+    // so the kernel discards every stop of it.
+    explicit terminal(bool shell = true);
+    ~terminal();
+    terminal(const terminal &) = delete;
+    terminal &operator=(const terminal &) = delete;
+
+    // Keys typed before the game has shown its first frame are echoed by the
+    // terminal itself, as for any program that is still starting.
+    void send(const std::string &keys);
+    void kill(int sig);
+
+    // Reads the game's output into the emulator until the screen shows these
+    // lines (the rest of it blank) with the cursor at row, col; false if it
+    // does not come to that within a few seconds.
+    bool shows(const std::vector<std::string> &lines, int row, int col);
+    std::vector<std::string> screen() const;
+    int row() const;
+    int col() const;
+
+    // What the shell saw the game do next: "stopped N", "killed N" or "exited N".
+    std::string event();
+    // Continues the stopped game in the foreground, as fg does.
+    void fg();
+
+    termios modes() const;
+    termios before;   // the terminal's modes before the game started
+    pid_t pid = -1;   // the game's
+    bool alt = false; // whether the emulator shows its alternate screen
+
+  private:
+    bool pump(int ms);
+    int master = -1;
+    int events = -1;
+    int commands = -1;
+    pid_t leader = -1;
+    VTerm *vt = nullptr;
+};
+
+// The game's screen as a person would see it: the title, the room and the
+// player at column x, row y, with any echoes after the last wall glyph.
+std::vector<std::string> room(long x, long y, const std::string &echoes = "");
+
+// Equal when every mode a program can change is the same.
+bool same(const termios &a, const termios &b);
