@@ -1,6 +1,6 @@
 // The console the game draws on and reads its keys from: the only code that
 // knows the platform. Text goes out in the order it is given, and whatever the
-// game has written is on the screen before getche waits for a key.
+// game has written is on the screen before getkey waits for a key.
 #pragma once
 
 #include <string>
@@ -15,4 +15,4 @@ void put(const std::string &text);
 
 // Waits for one key, without Enter, echoes it at the cursor and returns its
 // code, 0 to 255; -1 once the console has no more keys to give.
-int getche();
+int getkey();

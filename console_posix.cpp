@@ -255,7 +255,7 @@ void put(const std::string &text)
     flush();
 }
 
-int getche()
+int getkey()
 {
     open();
     for (;;) {

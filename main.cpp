@@ -35,7 +35,7 @@ int main()
     std::int32_t x = 1;
     std::int32_t y = 1;
     generate1(x, y);
-    for (int key; (key = getche()) >= 0;)
+    for (int key; (key = getkey()) >= 0;)
         if (move(key, x, y))
             generate1(x, y);
     return 0;

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the tests need where it is missing, then builds and runs the
-# whole suite twice through CTest: a plain build with warnings as errors, and
-# one under AddressSanitizer and UndefinedBehaviorSanitizer.
+# whole suite twice through CTest: a plain build with warnings as errors, which
+# also cross-builds the Windows executable and plays it under Wine, and one
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config libgtest-dev libvterm-dev)
+packages=(cmake g++ make pkg-config libgtest-dev libvterm-dev groff-base tmux
+    g++-mingw-w64-x86-64-posix wine wine64)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
@@ -26,7 +28,7 @@ suite() {
     ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
-suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROOMWALK_WINE=ON
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 suite build-sanitize -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
