@@ -3,7 +3,7 @@
 // game has written is on the screen before getkey waits for a key.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 // Starts a new screen: what is written next is drawn from the top-left corner
 // of an empty console.
@@ -11,7 +11,7 @@ void cls();
 
 // Writes text at the cursor and puts it on the screen, together with anything
 // written before it that is not there yet.
-void put(const std::string &text);
+void put(std::string_view text);
 
 // Waits for one key, without Enter, echoes it at the cursor and returns its
 // code, 0 to 255; -1 once the console has no more keys to give.

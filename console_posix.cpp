@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <string>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,8 +29,8 @@ const char mainscreen[] = "\x1b[?1049l";
 // Set up once before the handlers are installed; the handlers only read them.
 termios found;
 termios game;
-bool tty;  // the keys come from a terminal whose modes the game changes
-bool alt;  // the screen is a terminal too, so the game draws on the alternate screen
+bool tty;               // the keys come from a terminal whose modes the game changes
+bool alt;               // the screen is a terminal too, so the game draws on the alternate screen
 int wake[2] = {-1, -1}; // the handlers ask the key loop for a repaint through this pipe
 
 // Whether the game's modes are in place; changed by the handlers too.
@@ -204,7 +205,7 @@ void flush()
     pending.clear();
 }
 
-void add(const std::string &text)
+void add(std::string_view text)
 {
     pending += text;
     if (tty)
@@ -239,6 +240,23 @@ std::string echo(unsigned char c)
     return std::string("^") + static_cast<char>(c + 0x40);
 }
 
+// On a terminal, waits until a key can be read: true then, false when a
+// repaint was asked for first or the wait was interrupted, to look again.
+bool ready()
+{
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake[0], POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0)
+        return errno != EINTR && errno != EAGAIN;
+    if (fds[1].revents & POLLIN) {
+        char drain[64];
+        while (read(wake[0], drain, sizeof drain) > 0) {
+        }
+        pending = clear + shown;
+        return false;
+    }
+    return fds[0].revents != 0;
+}
+
 } // namespace
 
 void cls()
@@ -248,7 +266,7 @@ void cls()
     shown.clear();
 }
 
-void put(const std::string &text)
+void put(std::string_view text)
 {
     open();
     add(text);
@@ -260,20 +278,8 @@ int getkey()
     open();
     for (;;) {
         flush();
-        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake[0], POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            return -1;
-        }
-        if (fds[1].revents & POLLIN) {
-            char drain[64];
-            while (read(wake[0], drain, sizeof drain) > 0) {
-            }
-            pending = clear + shown;
-            continue;
-        }
-        if (fds[0].revents == 0)
+        // Keys from a pipe or a file need no wait of their own: read waits.
+        if (tty && !ready())
             continue;
         unsigned char c;
         ssize_t n = read(STDIN_FILENO, &c, 1);
@@ -281,7 +287,12 @@ int getkey()
             add(echo(c));
             return c;
         }
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        if (n < 0 && errno == EAGAIN) {
+            pollfd in = {STDIN_FILENO, POLLIN, 0};
+            poll(&in, 1, -1);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
             continue;
         return -1; // end of input, or the terminal hung up
     }

@@ -13,7 +13,7 @@ void cls()
     std::system("cls");
 }
 
-void put(const std::string &text)
+void put(std::string_view text)
 {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);

@@ -1,8 +1,10 @@
 #include "console.h"
 #include "move.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
+#include <cstring>
+#include <string_view>
 
 void generate1(std::int32_t x, std::int32_t y)
 {
@@ -14,20 +16,23 @@ void generate1(std::int32_t x, std::int32_t y)
         1, 0, 0, 0, 0, 0, 0, 0, 0, 1, //
         1, 1, 1, 1, 1, 1, 1, 1, 1, 1, //
     };
-    // The whole frame goes to the console at once, so that no half-drawn room
-    // is ever on the screen.
-    std::string frame = "WSAD - Sterwoanie\nVovovade Zezozoriz Adivod Ruv'a\n";
+    // The whole frame is built here and goes to the console at once, so that
+    // no half-drawn room is ever on the screen.
+    static const char title[] = "WSAD - Sterwoanie\nVovovade Zezozoriz Adivod Ruv'a\n";
+    char frame[sizeof title - 1 + 6 * 11];
+    std::size_t n = sizeof title - 1;
+    std::memcpy(frame, title, n);
     for (int r = 0; r < 6; ++r) {
-        frame += '\n';
+        frame[n++] = '\n';
         for (int c = 0; c < 10; ++c) {
             if (map[r * 10 + c] == 1)
-                frame += '#';
+                frame[n++] = '#';
             else
-                frame += (y == r && x == c) ? '@' : '.';
+                frame[n++] = (y == r && x == c) ? '@' : '.';
         }
     }
     cls();
-    put(frame);
+    put(std::string_view(frame, n));
 }
 
 int main()

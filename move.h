@@ -7,7 +7,8 @@
 // end of the 32-bit range wraps round instead of overflowing.
 inline std::int32_t step(std::int32_t v, int by)
 {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) + static_cast<std::uint32_t>(by));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) +
+                                     static_cast<std::uint32_t>(by));
 }
 
 // Applies the key to the position; false for every key that is not one of the

@@ -12,8 +12,8 @@ constexpr std::int32_t hi = std::numeric_limits<std::int32_t>::max();
 
 struct step_case {
     int key;
-    std::int32_t x, y;       // before
-    std::int32_t nx, ny;     // after
+    std::int32_t x, y;   // before
+    std::int32_t nx, ny; // after
     bool moved;
 };
 
@@ -22,12 +22,12 @@ struct step_case {
 TEST(Move, KeysAndTheEndsOfTheRange)
 {
     const step_case cases[] = {
-        {'d', hi, 0, lo, 0, true},   {'a', lo, 0, hi, 0, true},   {'s', 0, hi, 0, lo, true},
-        {'w', 0, lo, 0, hi, true},   {'d', hi - 1, 3, hi, 3, true}, {'a', lo + 1, 3, lo, 3, true},
-        {'w', 1, 1, 1, 0, true},     {'s', 1, 1, 1, 2, true},     {'a', 1, 1, 0, 1, true},
-        {'d', 1, 1, 2, 1, true},     {'W', 1, 1, 1, 1, false},    {'A', 1, 1, 1, 1, false},
-        {'S', 1, 1, 1, 1, false},    {'D', 1, 1, 1, 1, false},    {'q', 1, 1, 1, 1, false},
-        {0, 1, 1, 1, 1, false},      {255, 1, 1, 1, 1, false},    {'w' + 256, 1, 1, 1, 1, false},
+        {'d', hi, 0, lo, 0, true}, {'a', lo, 0, hi, 0, true},     {'s', 0, hi, 0, lo, true},
+        {'w', 0, lo, 0, hi, true}, {'d', hi - 1, 3, hi, 3, true}, {'a', lo + 1, 3, lo, 3, true},
+        {'w', 1, 1, 1, 0, true},   {'s', 1, 1, 1, 2, true},       {'a', 1, 1, 0, 1, true},
+        {'d', 1, 1, 2, 1, true},   {'W', 1, 1, 1, 1, false},      {'A', 1, 1, 1, 1, false},
+        {'S', 1, 1, 1, 1, false},  {'D', 1, 1, 1, 1, false},      {'q', 1, 1, 1, 1, false},
+        {0, 1, 1, 1, 1, false},    {255, 1, 1, 1, 1, false},      {'w' + 256, 1, 1, 1, 1, false},
     };
     for (const auto &c : cases) {
         std::int32_t x = c.x, y = c.y;

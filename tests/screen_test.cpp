@@ -54,9 +54,17 @@ struct walk_step {
 TEST(Screen, WalksThroughWallsAndOffTheMap)
 {
     const walk_step steps[] = {
-        {"d", 2, 1},           {"dddddd", 8, 1}, {"d", 9, 1},         {"a", 8, 1},
-        {"sss", 8, 4},         {"s", 8, 5},      {"w", 8, 4},         {"aaaaaaa", 1, 4},
-        {"wwww", 1, 0},        {"s", 1, 1},      {"aaaaaaaaaaaaaaaaaaaa", -19, 1},
+        {"d", 2, 1},
+        {"dddddd", 8, 1},
+        {"d", 9, 1},
+        {"a", 8, 1},
+        {"sss", 8, 4},
+        {"s", 8, 5},
+        {"w", 8, 4},
+        {"aaaaaaa", 1, 4},
+        {"wwww", 1, 0},
+        {"s", 1, 1},
+        {"aaaaaaaaaaaaaaaaaaaa", -19, 1},
         {"dddddddddddddddddddd", 1, 1},
     };
     terminal t;

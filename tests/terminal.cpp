@@ -155,7 +155,10 @@ void terminal::send(const std::string &keys)
         throw std::runtime_error("write to the terminal");
 }
 
-void terminal::kill(int sig) { ::kill(pid, sig); }
+void terminal::kill(int sig)
+{
+    ::kill(pid, sig);
+}
 
 bool terminal::pump(int ms)
 {
@@ -253,10 +256,15 @@ termios terminal::modes() const
 
 std::vector<std::string> room(long x, long y, const std::string &echoes)
 {
-    std::vector<std::string> lines = {
-        "WSAD - Sterwoanie", "Vovovade Zezozoriz Adivod Ruv'a", "",
-        "##########",        "#........#",                      "#........#",
-        "#........#",        "#........#",                      "##########"};
+    std::vector<std::string> lines = {"WSAD - Sterwoanie",
+                                      "Vovovade Zezozoriz Adivod Ruv'a",
+                                      "",
+                                      "##########",
+                                      "#........#",
+                                      "#........#",
+                                      "#........#",
+                                      "#........#",
+                                      "##########"};
     if (x >= 1 && x <= 8 && y >= 1 && y <= 4)
         lines[static_cast<size_t>(y) + 3][static_cast<size_t>(x)] = '@';
     lines[8] += echoes;

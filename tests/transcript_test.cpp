@@ -33,9 +33,8 @@ TEST(Transcript, MovesAndIgnoredKeys)
         {"dq", frame(1, 1) + "d" + frame(2, 1) + "q"},
         // Onto the wall and back: the player vanishes, then comes back.
         {"ws", frame(1, 1) + "w" + frame(1, 0) + "s" + frame(1, 1)},
-        {"ddddddd", frame(1, 1) + "d" + frame(2, 1) + "d" + frame(3, 1) + "d" + frame(4, 1) +
-                        "d" + frame(5, 1) + "d" + frame(6, 1) + "d" + frame(7, 1) + "d" +
-                        frame(8, 1)},
+        {"ddddddd", frame(1, 1) + "d" + frame(2, 1) + "d" + frame(3, 1) + "d" + frame(4, 1) + "d" +
+                        frame(5, 1) + "d" + frame(6, 1) + "d" + frame(7, 1) + "d" + frame(8, 1)},
         // Only lower case moves; the echoes of other keys pile up until a move.
         {"WASDqd", frame(1, 1) + "WASDqd" + frame(2, 1)},
         // Off the map a move still redraws, although the frame is the same.
@@ -105,19 +104,28 @@ TEST(Transcript, RandomKeyStreamsFollowTheModel)
             keys += static_cast<char>(c);
             want += echoes(c, owed, c1);
             switch (c) {
-            case 'w': --y; break;
-            case 's': ++y; break;
-            case 'a': --x; break;
-            case 'd': ++x; break;
-            default: continue;
+            case 'w':
+                --y;
+                break;
+            case 's':
+                ++y;
+                break;
+            case 'a':
+                --x;
+                break;
+            case 'd':
+                ++x;
+                break;
+            default:
+                continue;
             }
             want += frame(x, y);
         }
         run r = piped(keys);
         ASSERT_EQ(r.out.size(), want.size()) << "seed " << seed;
-        EXPECT_TRUE(r.out == want) << "seed " << seed << ": first difference at byte "
-                                   << std::mismatch(want.begin(), want.end(), r.out.begin()).first -
-                                          want.begin();
+        EXPECT_TRUE(r.out == want)
+            << "seed " << seed << ": first difference at byte "
+            << std::mismatch(want.begin(), want.end(), r.out.begin()).first - want.begin();
         // The screen the walk ends on starts with the frame of the model's position.
         std::string last = frame(x, y);
         size_t at = r.out.rfind("\x1b[H\x1b[2J");

@@ -1,0 +1,217 @@
+// Key-to-frame latency through a pseudo-terminal, for the game and for the
+// floor program beside it, taken in alternate rounds so that noise on the
+// machine hits both alike; and frames per second with keys from a pipe.
+//
+// roomwalk-bench [--keys N] [--rounds R] [--pipe-keys M]
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using clk = std::chrono::steady_clock;
+
+[[noreturn]] void die(const std::string &why)
+{
+    std::fprintf(stderr, "roomwalk-bench: %s\n", why.c_str());
+    std::exit(1);
+}
+
+// Reads what the program writes until it has been quiet for a while.
+size_t drain(int fd, int quietms)
+{
+    size_t total = 0;
+    char buf[4096];
+    for (;;) {
+        pollfd p = {fd, POLLIN, 0};
+        if (poll(&p, 1, quietms) <= 0)
+            return total;
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0)
+            return total;
+        total += static_cast<size_t>(n);
+    }
+}
+
+void readexactly(int fd, size_t want)
+{
+    char buf[4096];
+    while (want > 0) {
+        pollfd p = {fd, POLLIN, 0};
+        if (poll(&p, 1, 5000) <= 0)
+            die("no frame within five seconds");
+        ssize_t n = read(fd, buf, std::min(want, sizeof buf));
+        if (n <= 0)
+            die("the program's terminal closed");
+        want -= static_cast<size_t>(n);
+    }
+}
+
+long syscw(pid_t pid)
+{
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    std::string key;
+    long value;
+    while (io >> key >> value)
+        if (key == "syscw:")
+            return value;
+    return -1;
+}
+
+struct round_result {
+    std::vector<double> micros; // one a key
+    size_t frame = 0;           // bytes of each answer
+    double writes = -1;         // write() calls a key
+};
+
+// Starts the program on a fresh terminal and times each of keys moves.
+round_result play(const char *path, int keys)
+{
+    int master;
+    winsize ws = {24, 80, 0, 0};
+    pid_t pid = forkpty(&master, nullptr, nullptr, &ws);
+    if (pid < 0)
+        die("forkpty");
+    if (pid == 0) {
+        // The modes the game sets itself, so that the floor gets its keys alike.
+        termios t;
+        tcgetattr(STDIN_FILENO, &t);
+        t.c_lflag &= ~(ICANON | ECHO | IEXTEN);
+        t.c_iflag &= ~IXON;
+        tcsetattr(STDIN_FILENO, TCSANOW, &t);
+        execl(path, path, static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    round_result r;
+    drain(master, 300); // the first frame, or nothing from the floor
+    // Learn the size of one answer from an untimed key.
+    if (write(master, "d", 1) != 1)
+        die("write");
+    r.frame = drain(master, 300);
+    if (r.frame == 0)
+        die(std::string(path) + " does not answer a key");
+    long before = syscw(pid);
+    for (int i = 0; i < keys; ++i) {
+        const char *key = i % 2 ? "d" : "a"; // to and fro on the floor
+        auto t0 = clk::now();
+        if (write(master, key, 1) != 1)
+            die("write");
+        readexactly(master, r.frame);
+        r.micros.push_back(std::chrono::duration<double, std::micro>(clk::now() - t0).count());
+    }
+    long after = syscw(pid);
+    if (before >= 0 && after >= 0)
+        r.writes = static_cast<double>(after - before) / keys;
+    kill(pid, SIGTERM);
+    close(master);
+    waitpid(pid, nullptr, 0);
+    return r;
+}
+
+// Frames per second with keys from a pipe and the screen in /dev/null.
+double throughput(const char *path, int keys)
+{
+    char name[] = "/tmp/roomwalk-bench-XXXXXX";
+    int fd = mkstemp(name);
+    if (fd < 0)
+        die("mkstemp");
+    unlink(name);
+    std::string k;
+    for (int i = 0; i < keys; ++i)
+        k += i % 2 ? 'a' : 'd';
+    if (write(fd, k.data(), k.size()) != static_cast<ssize_t>(k.size()))
+        die("write");
+    lseek(fd, 0, SEEK_SET);
+    auto t0 = clk::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(fd, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        execl(path, path, static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int status;
+    waitpid(pid, &status, 0);
+    double secs = std::chrono::duration<double>(clk::now() - t0).count();
+    close(fd);
+    return keys / secs;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    return v[i];
+}
+
+int number(const char *s)
+{
+    char *end;
+    long v = std::strtol(s, &end, 10);
+    if (*end || v < 1 || v > 10000000)
+        die(std::string("not a count: ") + s);
+    return static_cast<int>(v);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int keys = 2000, rounds = 5, pipekeys = 200000;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (i + 1 < argc && a == "--keys")
+            keys = number(argv[++i]);
+        else if (i + 1 < argc && a == "--rounds")
+            rounds = number(argv[++i]);
+        else if (i + 1 < argc && a == "--pipe-keys")
+            pipekeys = number(argv[++i]);
+        else
+            die("usage: roomwalk-bench [--keys N] [--rounds R] [--pipe-keys M]");
+    }
+    struct subject {
+        const char *name, *path;
+        std::vector<double> micros;
+        double writes = 0;
+        size_t frame = 0;
+        double fps = 0;
+    } subjects[] = {{"game", GAME, {}}, {"floor", FLOOR, {}}};
+
+    int each = std::max(1, keys / rounds);
+    for (int r = 0; r < rounds; ++r)
+        for (auto &s : subjects) {
+            round_result got = play(s.path, each);
+            s.micros.insert(s.micros.end(), got.micros.begin(), got.micros.end());
+            s.writes = got.writes;
+            s.frame = got.frame;
+        }
+    for (auto &s : subjects)
+        s.fps = throughput(s.path, pipekeys);
+
+    std::printf("%d keys a program through a pseudo-terminal, in %d alternate rounds\n",
+                each * rounds, rounds);
+    std::printf("%-6s %12s %12s %14s %12s %14s\n", "", "median (us)", "p99 (us)", "writes/frame",
+                "bytes/frame", "frames/s pipe");
+    for (auto &s : subjects)
+        std::printf("%-6s %12.1f %12.1f %14.2f %12zu %14.0f\n", s.name, percentile(s.micros, 0.5),
+                    percentile(s.micros, 0.99), s.writes, s.frame, s.fps);
+    std::printf("game/floor median ratio: %.3f\n",
+                percentile(subjects[0].micros, 0.5) / percentile(subjects[1].micros, 0.5));
+    return 0;
+}
