@@ -99,6 +99,9 @@ void raisedefault(int sig)
 
 void repaint()
 {
+    // Output into a file or a pipe is never drawn again.
+    if (!alt)
+        return;
     if (write(wake[1], "", 1) < 0) {
         // The pipe is full, so a repaint is already on its way.
     }

@@ -159,6 +159,14 @@ TEST(Screen, EveryWayOfStoppingRestoresTheTerminal)
     }
 }
 
+TEST(Screen, HangupIsTheEndOfInput)
+{
+    terminal t(true, true);
+    expect_room(t, 1, 1);
+    t.hangup();
+    EXPECT_EQ(t.event(), "exited 0");
+}
+
 TEST(Screen, SuspendAndResume)
 {
     terminal t;

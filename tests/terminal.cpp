@@ -87,7 +87,7 @@ int onprop(VTermProp prop, VTermValue *val, void *user)
 }
 } // namespace
 
-terminal::terminal(bool shell)
+terminal::terminal(bool shell, bool nohup)
 {
     int slave;
     winsize ws = {rows, cols, 0, 0};
@@ -105,6 +105,8 @@ terminal::terminal(bool shell)
         close(ev[0]);
         close(cmd[1]);
         setsid();
+        if (nohup)
+            signal(SIGHUP, SIG_IGN);
         ioctl(slave, TIOCSCTTY, 0);
         if (shell)
             runshell(slave, ev[1], cmd[0]);
@@ -142,7 +144,8 @@ terminal::~terminal()
     ::kill(leader, SIGKILL);
     if (pid > 0)
         ::kill(pid, SIGKILL);
-    close(master);
+    if (master >= 0)
+        close(master);
     close(events);
     close(commands);
     waitpid(leader, nullptr, 0);
@@ -158,6 +161,12 @@ void terminal::send(const std::string &keys)
 void terminal::kill(int sig)
 {
     ::kill(pid, sig);
+}
+
+void terminal::hangup()
+{
+    close(master);
+    master = -1;
 }
 
 bool terminal::pump(int ms)

@@ -17,8 +17,10 @@ class terminal {
 
     // With a shell, the game runs as a foreground job that Ctrl+Z stops.
     // Without one it leads its own session, whose process group is orphaned,
-    // so the kernel discards every stop of it.
-    explicit terminal(bool shell = true);
+    // so the kernel discards every stop of it. With nohup, the game and the
+    // shell start with SIGHUP ignored, so that a hangup reaches the game as
+    // the end of its input.
+    explicit terminal(bool shell = true, bool nohup = false);
     ~terminal();
     terminal(const terminal &) = delete;
     terminal &operator=(const terminal &) = delete;
@@ -27,6 +29,8 @@ class terminal {
     // terminal itself, as for any program that is still starting.
     void send(const std::string &keys);
     void kill(int sig);
+    // Closes the emulator's side, as when its window is closed.
+    void hangup();
 
     // Reads the game's output into the emulator until the screen shows these
     // lines (the rest of it blank) with the cursor at row, col; false if it
