@@ -37,7 +37,7 @@ int wake[2] = {-1, -1}; // the handlers ask the key loop for a repaint through t
 volatile sig_atomic_t active;
 
 std::string pending; // written by the game but not yet handed to the terminal
-std::string shown;   // everything since the last clear, kept for repaints
+std::string shown;   // on a terminal screen, everything since the last clear, for repaints
 
 // Lead bytes of UTF-8 still owed continuation bytes, and whether the lead was
 // 0xc2, which with a byte below 0xa0 spells a C1 control such as CSI.
@@ -150,8 +150,9 @@ void handle(int sig, void (*fn)(int), const sigset_t &mask, struct sigaction *ke
 {
     struct sigaction old;
     sigaction(sig, nullptr, &old);
-    // A signal ignored by whoever started the game stays ignored.
-    if (old.sa_handler == SIG_IGN)
+    // A signal ignored by whoever started the game stays ignored, and one that
+    // a runtime already watches (a sanitizer's crash report) stays with it.
+    if (old.sa_handler != SIG_DFL)
         return;
     struct sigaction act = {};
     act.sa_handler = fn;
@@ -211,7 +212,7 @@ void flush()
 void add(std::string_view text)
 {
     pending += text;
-    if (tty)
+    if (alt)
         shown += text;
 }
 
