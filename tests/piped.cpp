@@ -69,15 +69,3 @@ run piped(const std::string &keys)
     waitpid(pid, &r.status, 0);
     return r;
 }
-
-std::string frame(long x, long y)
-{
-    std::string rows[] = {"##########", "#........#", "#........#",
-                          "#........#", "#........#", "##########"};
-    if (x >= 1 && x <= 8 && y >= 1 && y <= 4)
-        rows[y][static_cast<size_t>(x)] = '@';
-    std::string f = "\x1b[H\x1b[2JWSAD - Sterwoanie\nVovovade Zezozoriz Adivod Ruv'a\n";
-    for (const auto &row : rows)
-        f += "\n" + row;
-    return f;
-}

@@ -9,6 +9,3 @@ struct run {
 };
 
 run piped(const std::string &keys);
-
-// The exact bytes of one frame with the player at column x, row y.
-std::string frame(long x, long y);

@@ -1,6 +1,7 @@
 // The game on a terminal, seen through a terminal emulator as a person would
 // see it.
 
+#include "room.h"
 #include "terminal.h"
 
 #include <gtest/gtest.h>

@@ -263,23 +263,6 @@ termios terminal::modes() const
     return t;
 }
 
-std::vector<std::string> room(long x, long y, const std::string &echoes)
-{
-    std::vector<std::string> lines = {"WSAD - Sterwoanie",
-                                      "Vovovade Zezozoriz Adivod Ruv'a",
-                                      "",
-                                      "##########",
-                                      "#........#",
-                                      "#........#",
-                                      "#........#",
-                                      "#........#",
-                                      "##########"};
-    if (x >= 1 && x <= 8 && y >= 1 && y <= 4)
-        lines[static_cast<size_t>(y) + 3][static_cast<size_t>(x)] = '@';
-    lines[8] += echoes;
-    return lines;
-}
-
 bool same(const termios &a, const termios &b)
 {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&

@@ -59,9 +59,5 @@ class terminal {
     VTerm *vt = nullptr;
 };
 
-// The game's screen as a person would see it: the title, the room and the
-// player at column x, row y, with any echoes after the last wall glyph.
-std::vector<std::string> room(long x, long y, const std::string &echoes = "");
-
 // Equal when every mode a program can change is the same.
 bool same(const termios &a, const termios &b);

@@ -1,6 +1,7 @@
 // The game with its keys from a pipe: every byte it writes, checked exactly.
 
 #include "piped.h"
+#include "room.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
