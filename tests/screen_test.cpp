@@ -30,8 +30,8 @@ void expect_room(terminal &t, long x, long y, const std::string &echoes = "")
 // The user's own screen, as it was before the game started.
 void expect_shell_screen(terminal &t)
 {
-    EXPECT_FALSE(t.alt);
     EXPECT_TRUE(t.shows({"$ roomwalk"}, 1, 0)) << testing::PrintToString(t.screen());
+    EXPECT_FALSE(t.alt);
 }
 
 TEST(Screen, FirstFrameOnTheAlternateScreen)
