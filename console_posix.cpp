@@ -11,10 +11,10 @@
 
 #include "console.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <poll.h>
 #include <string>
 #include <termios.h>
@@ -29,15 +29,20 @@ const char mainscreen[] = "\x1b[?1049l";
 // Set up once before the handlers are installed; the handlers only read them.
 termios found;
 termios game;
-bool tty;               // the keys come from a terminal whose modes the game changes
-bool alt;               // the screen is a terminal too, so the game draws on the alternate screen
-int wake[2] = {-1, -1}; // the handlers ask the key loop for a repaint through this pipe
+bool tty; // the keys come from a terminal whose modes the game changes
+bool alt; // the screen is a terminal too, so the game draws on the alternate screen
 
 // Whether the game's modes are in place; changed by the handlers too.
 volatile sig_atomic_t active;
 
+// A repaint asked for by a signal. While the key loop waits in read(), the
+// copy of the screen stays as it is, and the handler draws it at once;
+// otherwise it leaves a note that the loop reads before it waits again.
+volatile sig_atomic_t waiting;
+volatile sig_atomic_t stale;
+
 std::string pending; // written by the game but not yet handed to the terminal
-std::string shown;   // on a terminal screen, everything since the last clear, for repaints
+std::string shown;   // on a terminal screen: the last clear and all written since
 
 // Lead bytes of UTF-8 still owed continuation bytes, and whether the lead was
 // 0xc2, which with a byte below 0xa0 spells a C1 control such as CSI.
@@ -97,14 +102,20 @@ void raisedefault(int sig)
     raise(sig);
 }
 
+void draw()
+{
+    writeall(shown.data(), shown.size());
+}
+
 void repaint()
 {
     // Output into a file or a pipe is never drawn again.
     if (!alt)
         return;
-    if (write(wake[1], "", 1) < 0) {
-        // The pipe is full, so a repaint is already on its way.
-    }
+    if (waiting)
+        draw();
+    else
+        stale = 1;
 }
 
 void onquit(int sig)
@@ -180,12 +191,6 @@ void open()
     game.c_iflag &= ~IXON;
     game.c_cc[VMIN] = 1;
     game.c_cc[VTIME] = 0;
-    if (pipe(wake) == 0) {
-        for (int fd : wake) {
-            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-            fcntl(fd, F_SETFD, FD_CLOEXEC);
-        }
-    }
 
     sigset_t mask;
     sigemptyset(&mask);
@@ -244,30 +249,14 @@ std::string echo(unsigned char c)
     return std::string("^") + static_cast<char>(c + 0x40);
 }
 
-// On a terminal, waits until a key can be read: true then, false when a
-// repaint was asked for first or the wait was interrupted, to look again.
-bool ready()
-{
-    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake[0], POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0)
-        return errno != EINTR && errno != EAGAIN;
-    if (fds[1].revents & POLLIN) {
-        char drain[64];
-        while (read(wake[0], drain, sizeof drain) > 0) {
-        }
-        pending = clear + shown;
-        return false;
-    }
-    return fds[0].revents != 0;
-}
-
 } // namespace
 
 void cls()
 {
     open();
     pending += clear;
-    shown.clear();
+    if (alt)
+        shown = clear;
 }
 
 void put(std::string_view text)
@@ -282,11 +271,18 @@ int getkey()
     open();
     for (;;) {
         flush();
-        // Keys from a pipe or a file need no wait of their own: read waits.
-        if (tty && !ready())
+        waiting = 1;
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        if (stale) {
+            waiting = 0;
+            stale = 0;
+            draw();
             continue;
+        }
         unsigned char c;
         ssize_t n = read(STDIN_FILENO, &c, 1);
+        waiting = 0;
+        std::atomic_signal_fence(std::memory_order_seq_cst);
         if (n == 1) {
             add(echo(c));
             return c;

@@ -207,6 +207,9 @@ TEST(Screen, DiscardedStopGoesOn)
     t.send("dq");
     expect_room(t, 2, 1, "q");
     t.send("\x1a");
+    // Off the alternate screen and back on, and drawn again at once.
+    EXPECT_TRUE(t.switched(3));
+    expect_room(t, 2, 1, "q");
     t.send("W");
     expect_room(t, 2, 1, "qW");
     t.send("dq");

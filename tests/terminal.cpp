@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -81,8 +82,11 @@ void say(int fd, const std::string &s)
 namespace {
 int onprop(VTermProp prop, VTermValue *val, void *user)
 {
-    if (prop == VTERM_PROP_ALTSCREEN)
-        static_cast<terminal *>(user)->alt = val->boolean;
+    if (prop == VTERM_PROP_ALTSCREEN) {
+        auto *t = static_cast<terminal *>(user);
+        t->switches += t->alt != static_cast<bool>(val->boolean);
+        t->alt = val->boolean;
+    }
     return 1;
 }
 } // namespace
@@ -211,18 +215,28 @@ int terminal::col() const
     return pos.col;
 }
 
-bool terminal::shows(const std::vector<std::string> &lines, int r, int c)
+bool terminal::until(const std::function<bool()> &done)
 {
-    std::vector<std::string> want = lines;
-    want.resize(rows);
     auto end = std::chrono::steady_clock::now() + patience;
     for (;;) {
-        if (screen() == want && row() == r && col() == c)
+        if (done())
             return true;
         if (std::chrono::steady_clock::now() > end)
             return false;
         pump(50);
     }
+}
+
+bool terminal::shows(const std::vector<std::string> &lines, int r, int c)
+{
+    std::vector<std::string> want = lines;
+    want.resize(rows);
+    return until([&] { return screen() == want && row() == r && col() == c; });
+}
+
+bool terminal::switched(int times)
+{
+    return until([&] { return switches >= times; });
 }
 
 std::string terminal::event()

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ class terminal {
     // lines (the rest of it blank) with the cursor at row, col; false if it
     // does not come to that within a few seconds.
     bool shows(const std::vector<std::string> &lines, int row, int col);
+    // Reads the game's output until the emulator has switched screens so many
+    // times in all; false if that does not come within a few seconds.
+    bool switched(int times);
     std::vector<std::string> screen() const;
     int row() const;
     int col() const;
@@ -49,9 +53,11 @@ class terminal {
     termios before;   // the terminal's modes before the game started
     pid_t pid = -1;   // the game's
     bool alt = false; // whether the emulator shows its alternate screen
+    int switches = 0; // how often it has gone to or from it
 
   private:
     bool pump(int ms);
+    bool until(const std::function<bool()> &done);
     int master = -1;
     int events = -1;
     int commands = -1;
