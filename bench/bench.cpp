@@ -1,5 +1,5 @@
 // Key-to-frame latency through a pseudo-terminal, for the game and for the
-// floor program beside it, taken in alternate rounds so that noise on the
+// floor program beside it, their keys taken in turn so that noise on the
 // machine hits both alike; and frames per second with keys from a pipe.
 //
 // roomwalk-bench [--keys N] [--rounds R] [--pipe-keys M]
@@ -73,54 +73,63 @@ long syscw(pid_t pid)
     return -1;
 }
 
-struct round_result {
-    std::vector<double> micros; // one a key
-    size_t frame = 0;           // bytes of each answer
-    double writes = -1;         // write() calls a key
+// One program on a terminal of its own, with what has been measured of it.
+struct subject {
+    subject(const char *n, const char *p) : name(n), path(p) {}
+    const char *name;
+    const char *path;
+    int master = -1;
+    pid_t pid = -1;
+    size_t frame = 0; // bytes of each answer to a key
+    long before = 0;  // write() calls when the timed keys began
+    int keys = 0;     // timed keys
+    long writes = 0;  // write() calls for them
+    std::vector<double> micros;
+    std::vector<double> fps; // one a round
 };
 
-// Starts the program on a fresh terminal and times each of keys moves.
-round_result play(const char *path, int keys)
+void start(subject &s)
 {
-    int master;
     winsize ws = {24, 80, 0, 0};
-    pid_t pid = forkpty(&master, nullptr, nullptr, &ws);
-    if (pid < 0)
+    s.pid = forkpty(&s.master, nullptr, nullptr, &ws);
+    if (s.pid < 0)
         die("forkpty");
-    if (pid == 0) {
+    if (s.pid == 0) {
         // The modes the game sets itself, so that the floor gets its keys alike.
         termios t;
         tcgetattr(STDIN_FILENO, &t);
         t.c_lflag &= ~(ICANON | ECHO | IEXTEN);
         t.c_iflag &= ~IXON;
         tcsetattr(STDIN_FILENO, TCSANOW, &t);
-        execl(path, path, static_cast<char *>(nullptr));
+        execl(s.path, s.path, static_cast<char *>(nullptr));
         _exit(127);
     }
-    round_result r;
-    drain(master, 300); // the first frame, or nothing from the floor
+    drain(s.master, 300); // the first frame, or nothing from the floor
     // Learn the size of one answer from an untimed key.
-    if (write(master, "d", 1) != 1)
+    if (write(s.master, "d", 1) != 1)
         die("write");
-    r.frame = drain(master, 300);
-    if (r.frame == 0)
-        die(std::string(path) + " does not answer a key");
-    long before = syscw(pid);
-    for (int i = 0; i < keys; ++i) {
-        const char *key = i % 2 ? "d" : "a"; // to and fro on the floor
-        auto t0 = clk::now();
-        if (write(master, key, 1) != 1)
-            die("write");
-        readexactly(master, r.frame);
-        r.micros.push_back(std::chrono::duration<double, std::micro>(clk::now() - t0).count());
-    }
-    long after = syscw(pid);
-    if (before >= 0 && after >= 0)
-        r.writes = static_cast<double>(after - before) / keys;
-    kill(pid, SIGTERM);
-    close(master);
-    waitpid(pid, nullptr, 0);
-    return r;
+    s.frame = drain(s.master, 300);
+    if (s.frame == 0)
+        die(std::string(s.path) + " does not answer a key");
+    s.before = syscw(s.pid);
+}
+
+void timekey(subject &s, const char *key)
+{
+    auto t0 = clk::now();
+    if (write(s.master, key, 1) != 1)
+        die("write");
+    readexactly(s.master, s.frame);
+    s.micros.push_back(std::chrono::duration<double, std::micro>(clk::now() - t0).count());
+    ++s.keys;
+}
+
+void stop(subject &s)
+{
+    s.writes += syscw(s.pid) - s.before;
+    kill(s.pid, SIGTERM);
+    close(s.master);
+    waitpid(s.pid, nullptr, 0);
 }
 
 // Frames per second with keys from a pipe and the screen in /dev/null.
@@ -173,7 +182,7 @@ int number(const char *s)
 
 int main(int argc, char **argv)
 {
-    int keys = 2000, rounds = 5, pipekeys = 200000;
+    int keys = 2000, rounds = 5, pipekeys = 100000;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (i + 1 < argc && a == "--keys")
@@ -185,33 +194,37 @@ int main(int argc, char **argv)
         else
             die("usage: roomwalk-bench [--keys N] [--rounds R] [--pipe-keys M]");
     }
-    struct subject {
-        const char *name, *path;
-        std::vector<double> micros;
-        double writes = 0;
-        size_t frame = 0;
-        double fps = 0;
-    } subjects[] = {{"game", GAME, {}}, {"floor", FLOOR, {}}};
+    subject subjects[] = {{"game", GAME}, {"floor", FLOOR}};
+    subject &game = subjects[0], &floor = subjects[1];
 
+    // Each round starts both programs afresh, and their keys alternate one by
+    // one, each first in turn, so that what the machine does meanwhile hits
+    // both alike.
     int each = std::max(1, keys / rounds);
-    for (int r = 0; r < rounds; ++r)
-        for (auto &s : subjects) {
-            round_result got = play(s.path, each);
-            s.micros.insert(s.micros.end(), got.micros.begin(), got.micros.end());
-            s.writes = got.writes;
-            s.frame = got.frame;
+    for (int r = 0; r < rounds; ++r) {
+        start(game);
+        start(floor);
+        for (int i = 0; i < each; ++i) {
+            const char *key = i % 2 ? "d" : "a"; // to and fro on the floor
+            timekey(i % 2 ? game : floor, key);
+            timekey(i % 2 ? floor : game, key);
         }
-    for (auto &s : subjects)
-        s.fps = throughput(s.path, pipekeys);
+        stop(game);
+        stop(floor);
+    }
+    for (int r = 0; r < rounds; ++r)
+        for (auto &s : subjects)
+            s.fps.push_back(throughput(s.path, pipekeys));
 
-    std::printf("%d keys a program through a pseudo-terminal, in %d alternate rounds\n",
+    std::printf("%d keys a program through a pseudo-terminal, in %d rounds of alternate keys\n",
                 each * rounds, rounds);
     std::printf("%-6s %12s %12s %14s %12s %14s\n", "", "median (us)", "p99 (us)", "writes/frame",
                 "bytes/frame", "frames/s pipe");
     for (auto &s : subjects)
         std::printf("%-6s %12.1f %12.1f %14.2f %12zu %14.0f\n", s.name, percentile(s.micros, 0.5),
-                    percentile(s.micros, 0.99), s.writes, s.frame, s.fps);
+                    percentile(s.micros, 0.99), static_cast<double>(s.writes) / s.keys, s.frame,
+                    percentile(s.fps, 0.5));
     std::printf("game/floor median ratio: %.3f\n",
-                percentile(subjects[0].micros, 0.5) / percentile(subjects[1].micros, 0.5));
+                percentile(game.micros, 0.5) / percentile(floor.micros, 0.5));
     return 0;
 }
