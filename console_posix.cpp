@@ -29,7 +29,6 @@ const char mainscreen[] = "\x1b[?1049l";
 // Set up once before the handlers are installed; the handlers only read them.
 termios found;
 termios game;
-bool tty; // the keys come from a terminal whose modes the game changes
 bool alt; // the screen is a terminal too, so the game draws on the alternate screen
 
 // Whether the game's modes are in place; changed by the handlers too.
@@ -182,7 +181,6 @@ void open()
     opened = true;
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &found) != 0)
         return; // keys from a pipe or a file: no terminal to set up
-    tty = true;
     alt = isatty(STDOUT_FILENO);
     game = found;
     // One key at a time, without Enter and without the terminal's echo; the
