@@ -173,12 +173,12 @@ void handle(int sig, void (*fn)(int), const sigset_t &mask, struct sigaction *ke
         *keep = act;
 }
 
-void open()
+void setup()
 {
-    static bool opened;
-    if (opened)
+    static bool done;
+    if (done)
         return;
-    opened = true;
+    done = true;
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &found) != 0)
         return; // keys from a pipe or a file: no terminal to set up
     alt = isatty(STDOUT_FILENO);
@@ -251,7 +251,7 @@ std::string echo(unsigned char c)
 
 void cls()
 {
-    open();
+    setup();
     pending += clear;
     if (alt)
         shown = clear;
@@ -259,14 +259,14 @@ void cls()
 
 void put(std::string_view text)
 {
-    open();
+    setup();
     add(text);
     flush();
 }
 
 int getkey()
 {
-    open();
+    setup();
     for (;;) {
         flush();
         waiting = 1;

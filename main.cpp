@@ -8,7 +8,7 @@
 
 void generate1(std::int32_t x, std::int32_t y)
 {
-    static const int map[6 * 10] = {
+    static const std::int32_t map[6 * 10] = {
         1, 1, 1, 1, 1, 1, 1, 1, 1, 1, //
         1, 0, 0, 0, 0, 0, 0, 0, 0, 1, //
         1, 0, 0, 0, 0, 0, 0, 0, 0, 1, //

@@ -4,6 +4,8 @@
 //
 // roomwalk-bench [--keys N] [--rounds R] [--pipe-keys M]
 
+#include "proc.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -16,7 +18,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -60,17 +61,6 @@ void readexactly(int fd, size_t want)
     }
 }
 
-long syscw(pid_t pid)
-{
-    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
-    std::string key;
-    long value;
-    while (io >> key >> value)
-        if (key == "syscw:")
-            return value;
-    return -1;
-}
-
 // One program on a terminal of its own, with what has been measured of it.
 struct subject {
     subject(const char *n, const char *p) : name(n), path(p) {}
@@ -109,7 +99,7 @@ void start(subject &s)
     s.frame = drain(s.master, 300);
     if (s.frame == 0)
         die(std::string(s.path) + " does not answer a key");
-    s.before = syscw(s.pid);
+    s.before = writes(s.pid);
 }
 
 void timekey(subject &s, const char *key)
@@ -124,7 +114,7 @@ void timekey(subject &s, const char *key)
 
 void stop(subject &s)
 {
-    s.writes += syscw(s.pid) - s.before;
+    s.writes += writes(s.pid) - s.before;
     kill(s.pid, SIGTERM);
     close(s.master);
     waitpid(s.pid, nullptr, 0);

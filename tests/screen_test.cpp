@@ -112,6 +112,69 @@ TEST(Screen, ResizeAndContinueAreNotTheEnd)
     expect_room(t, 2, 1, "q");
 }
 
+struct key_step {
+    std::string key;
+    long x, y; // where the player is after it
+    std::string echoes;
+};
+
+// A move's echo, clear and frame reach the terminal in one write(), so that
+// the room is never seen half drawn; an ignored key's echo in one too. Each
+// step changes the screen, so that the new screen shows the key was dealt with.
+TEST(Screen, EachKeyIsAnsweredInOneWrite)
+{
+    const key_step walk[] = {
+        {"d", 2, 1, ""},
+        {"q", 2, 1, "q"},
+        {"a", 1, 1, ""},
+        // Onto the wall and off the map, with ignored keys in between.
+        {"a", 0, 1, ""},
+        {"W", 0, 1, "W"},
+        {"\x1b", 0, 1, "W^["},
+        {"a", -1, 1, ""},
+        {"X", -1, 1, "X"},
+        {"w", -1, 0, ""},
+        {"Z", -1, 0, "Z"},
+        {"d", 0, 0, ""},
+        {".", 0, 0, "."},
+        {"d", 1, 0, ""},
+        // Back onto the floor.
+        {"s", 1, 1, ""},
+    };
+    terminal t;
+    expect_room(t, 1, 1);
+    long before = t.writes();
+    for (const auto &k : walk) {
+        t.send(k.key);
+        expect_room(t, k.x, k.y, k.echoes);
+        long now = t.writes();
+        EXPECT_EQ(now - before, 1) << "key " << testing::PrintToString(k.key);
+        before = now;
+    }
+}
+
+// The kernel tells the game of a new window size, and the game draws its
+// whole screen again, echoes included.
+TEST(Screen, ResizeRepaintsTheWholeScreen)
+{
+    terminal t;
+    expect_room(t, 1, 1);
+    t.send("dWq");
+    expect_room(t, 2, 1, "Wq");
+    // As the terminal passes it on, each line break with a carriage return.
+    std::string repaint;
+    for (char c : frame(2, 1) + "Wq")
+        repaint += c == '\n' ? "\r\n" : std::string(1, c);
+    const int sizes[][2] = {{30, 100}, {12, 40}, {24, 80}};
+    for (const auto &size : sizes) {
+        SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
+        t.mark();
+        t.resize(size[0], size[1]);
+        EXPECT_TRUE(t.wrote(repaint)) << testing::PrintToString(t.since);
+        expect_room(t, 2, 1, "Wq");
+    }
+}
+
 TEST(Screen, WaitingForAKeyCostsNoCpu)
 {
     terminal t;

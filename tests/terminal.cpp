@@ -1,4 +1,5 @@
 #include "terminal.h"
+#include "proc.h"
 
 #include <cerrno>
 #include <chrono>
@@ -94,7 +95,7 @@ int onprop(VTermProp prop, VTermValue *val, void *user)
 terminal::terminal(bool shell, bool nohup)
 {
     int slave;
-    winsize ws = {rows, cols, 0, 0};
+    winsize ws = {static_cast<unsigned short>(rows), static_cast<unsigned short>(cols), 0, 0};
     if (openpty(&master, &slave, nullptr, nullptr, &ws) != 0)
         throw std::runtime_error("openpty");
     tcgetattr(slave, &before);
@@ -167,6 +168,16 @@ void terminal::kill(int sig)
     ::kill(pid, sig);
 }
 
+void terminal::resize(int r, int c)
+{
+    winsize ws = {static_cast<unsigned short>(r), static_cast<unsigned short>(c), 0, 0};
+    if (ioctl(master, TIOCSWINSZ, &ws) != 0)
+        throw std::runtime_error("resize the terminal");
+    rows = r;
+    cols = c;
+    vterm_set_size(vt, r, c);
+}
+
 void terminal::hangup()
 {
     close(master);
@@ -183,6 +194,7 @@ bool terminal::pump(int ms)
     if (n <= 0)
         return false;
     vterm_input_write(vt, buf, static_cast<size_t>(n));
+    since.append(buf, static_cast<size_t>(n));
     return true;
 }
 
@@ -191,10 +203,9 @@ std::vector<std::string> terminal::screen() const
     std::vector<std::string> lines;
     VTermScreen *s = vterm_obtain_screen(vt);
     for (int r = 0; r < rows; ++r) {
-        char buf[cols * 4 + 1];
+        std::string line(static_cast<size_t>(cols) * 4, '\0');
         VTermRect rect = {r, r + 1, 0, cols};
-        size_t n = vterm_screen_get_text(s, buf, sizeof buf - 1, rect);
-        std::string line(buf, n);
+        line.resize(vterm_screen_get_text(s, line.data(), line.size(), rect));
         line.erase(line.find_last_not_of(' ') + 1);
         lines.push_back(line);
     }
@@ -237,6 +248,25 @@ bool terminal::shows(const std::vector<std::string> &lines, int r, int c)
 bool terminal::switched(int times)
 {
     return until([&] { return switches >= times; });
+}
+
+void terminal::mark()
+{
+    while (pump(0)) {
+    }
+    since.clear();
+}
+
+bool terminal::wrote(const std::string &bytes)
+{
+    return until([&] { return since == bytes; });
+}
+
+long terminal::writes()
+{
+    if (!waitsforkey(pid))
+        throw std::runtime_error("the game does not wait for a key");
+    return ::writes(pid);
 }
 
 std::string terminal::event()

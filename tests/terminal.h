@@ -13,9 +13,6 @@ struct VTerm;
 
 class terminal {
   public:
-    static constexpr int rows = 24;
-    static constexpr int cols = 80;
-
     // With a shell, the game runs as a foreground job that Ctrl+Z stops.
     // Without one it leads its own session, whose process group is orphaned,
     // so the kernel discards every stop of it. With nohup, the game and the
@@ -30,6 +27,9 @@ class terminal {
     // terminal itself, as for any program that is still starting.
     void send(const std::string &keys);
     void kill(int sig);
+    // Gives the terminal a new size, as an emulator does when its window is
+    // resized: the kernel tells the game with SIGWINCH.
+    void resize(int rows, int cols);
     // Closes the emulator's side, as when its window is closed.
     void hangup();
 
@@ -40,6 +40,13 @@ class terminal {
     // Reads the game's output until the emulator has switched screens so many
     // times in all; false if that does not come within a few seconds.
     bool switched(int times);
+    // Starts a new record of what the game writes.
+    void mark();
+    // Reads the game's output until what it has written since the mark is
+    // exactly these bytes; false if that does not come within a few seconds.
+    bool wrote(const std::string &bytes);
+    // The game's write() calls so far, read once it waits for a key again.
+    long writes();
     std::vector<std::string> screen() const;
     int row() const;
     int col() const;
@@ -50,10 +57,12 @@ class terminal {
     void fg();
 
     termios modes() const;
-    termios before;   // the terminal's modes before the game started
-    pid_t pid = -1;   // the game's
-    bool alt = false; // whether the emulator shows its alternate screen
-    int switches = 0; // how often it has gone to or from it
+    int rows = 24, cols = 80;
+    std::string since; // the game's output since the mark
+    termios before;    // the terminal's modes before the game started
+    pid_t pid = -1;    // the game's
+    bool alt = false;  // whether the emulator shows its alternate screen
+    int switches = 0;  // how often it has gone to or from it
 
   private:
     bool pump(int ms);
