@@ -9,8 +9,8 @@
 // of an empty console.
 void cls();
 
-// Writes text at the cursor and puts it on the screen, together with anything
-// written before it that is not there yet.
+// Writes text at the cursor. It is on the screen by the time getkey waits for
+// a key; the answers to keys that are there already may go out together.
 void put(std::string_view text);
 
 // Waits for one key, without Enter, echoes it at the cursor and returns its

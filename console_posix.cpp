@@ -1,8 +1,9 @@
 // The console on a Unix terminal, or on pipes and files.
 //
-// Output is gathered in memory and handed to the terminal in one write(), at
-// the latest just before the game waits for a key: the echo of a key, the
-// clear and the frame that follow it travel together.
+// Output is gathered in memory and handed to the terminal in one write() just
+// before the game waits for a key: the echo of a key, the clear and the frame
+// that follow it travel together, and so do the answers to all the keys that
+// were there at once.
 //
 // When the keys come from a terminal, its modes are changed in one place
 // (enter) and put back in one place (leave), on every way out: the end of the
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <poll.h>
 #include <string>
 #include <termios.h>
@@ -40,8 +42,22 @@ volatile sig_atomic_t active;
 volatile sig_atomic_t waiting;
 volatile sig_atomic_t stale;
 
-std::string pending; // written by the game but not yet handed to the terminal
-std::string shown;   // on a terminal screen: the last clear and all written since
+// Keys read but not yet handed to the game: whatever is there at once, from a
+// paste, a pipe or a file, comes in one read().
+unsigned char keys[4096];
+size_t have;
+size_t next;
+
+// Output held back while more keys are there already goes out once it reaches
+// this much, so that a long run of keys streams out steadily.
+const size_t holdback = 64 * 1024;
+
+// Written by the game but not yet handed to the terminal: at most the bound,
+// and the answer to one more key.
+char pending[holdback + 4096];
+size_t held;
+
+std::string shown; // on a terminal screen: the last clear and all written since
 
 // Lead bytes of UTF-8 still owed continuation bytes, and whether the lead was
 // 0xc2, which with a byte below 0xa0 spells a C1 control such as CSI.
@@ -208,21 +224,30 @@ void setup()
 
 void flush()
 {
-    writeall(pending.data(), pending.size());
-    pending.clear();
+    writeall(pending, held);
+    held = 0;
 }
 
 void add(std::string_view text)
 {
-    pending += text;
     if (alt)
         shown += text;
+    if (text.size() > sizeof pending - held) {
+        // Only an answer to one key larger than the bound comes here.
+        flush();
+        if (text.size() > sizeof pending) {
+            writeall(text.data(), text.size());
+            return;
+        }
+    }
+    std::memcpy(pending + held, text.data(), text.size());
+    held += text.size();
 }
 
-// The echo of a key as the game writes it: printable characters, TAB and
-// newline as they are, other control characters in caret notation, so that no
-// escape sequence among the keys ever reaches the terminal.
-std::string echo(unsigned char c)
+// The echo of a key as the game writes it, spelt in shape: printable
+// characters, TAB and newline as they are, other control characters in caret
+// notation, so that no escape sequence among the keys ever reaches the terminal.
+std::string_view echo(unsigned char c, char (&shape)[4])
 {
     bool continuation = c >= 0x80 && c < 0xc0;
     // A byte from 0x80 to 0x9f is a C1 control unless it goes on a UTF-8
@@ -238,13 +263,20 @@ std::string echo(unsigned char c)
         owed = 0;
         c1 = false;
     }
-    if (control)
-        return std::string("M-^") + static_cast<char>(c - 0x80 + 0x40);
-    if (c == '\t' || c == '\n' || (c >= 0x20 && c != 0x7f))
-        return std::string(1, static_cast<char>(c));
-    if (c == 0x7f)
-        return "^?";
-    return std::string("^") + static_cast<char>(c + 0x40);
+    if (control) {
+        shape[0] = 'M';
+        shape[1] = '-';
+        shape[2] = '^';
+        shape[3] = static_cast<char>(c - 0x80 + 0x40);
+        return {shape, 4};
+    }
+    if (c == '\t' || c == '\n' || (c >= 0x20 && c != 0x7f)) {
+        shape[0] = static_cast<char>(c);
+        return {shape, 1};
+    }
+    shape[0] = '^';
+    shape[1] = c == 0x7f ? '?' : static_cast<char>(c + 0x40);
+    return {shape, 2};
 }
 
 } // namespace
@@ -252,22 +284,30 @@ std::string echo(unsigned char c)
 void cls()
 {
     setup();
-    pending += clear;
-    if (alt)
-        shown = clear;
+    shown.clear();
+    add(std::string_view(clear, sizeof clear - 1));
 }
 
 void put(std::string_view text)
 {
     setup();
     add(text);
-    flush();
 }
 
 int getkey()
 {
     setup();
     for (;;) {
+        if (next < have) {
+            // More keys are there already: their answers may travel together,
+            // but each goes out whole, and never more than a bound is held.
+            if (held >= holdback)
+                flush();
+            unsigned char c = keys[next++];
+            char shape[4];
+            add(echo(c, shape));
+            return c;
+        }
         flush();
         waiting = 1;
         std::atomic_signal_fence(std::memory_order_seq_cst);
@@ -277,13 +317,13 @@ int getkey()
             draw();
             continue;
         }
-        unsigned char c;
-        ssize_t n = read(STDIN_FILENO, &c, 1);
+        ssize_t n = read(STDIN_FILENO, keys, sizeof keys);
         waiting = 0;
         std::atomic_signal_fence(std::memory_order_seq_cst);
-        if (n == 1) {
-            add(echo(c));
-            return c;
+        if (n > 0) {
+            have = static_cast<size_t>(n);
+            next = 0;
+            continue;
         }
         if (n < 0 && errno == EAGAIN) {
             pollfd in = {STDIN_FILENO, POLLIN, 0};

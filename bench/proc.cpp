@@ -7,17 +7,22 @@
 #include <string>
 #include <thread>
 
-bool waitsforkey(pid_t pid)
+bool reading(pid_t pid)
 {
     // While the process sleeps in a system call, the kernel shows its number
     // and arguments; "running" otherwise.
-    const std::string reading = std::to_string(SYS_read) + " 0x0 ";
+    static const std::string read0 = std::to_string(SYS_read) + " 0x0 ";
+    std::ifstream in("/proc/" + std::to_string(pid) + "/syscall");
+    std::string line;
+    std::getline(in, line);
+    return line.rfind(read0, 0) == 0;
+}
+
+bool waitsforkey(pid_t pid)
+{
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < end) {
-        std::ifstream in("/proc/" + std::to_string(pid) + "/syscall");
-        std::string line;
-        std::getline(in, line);
-        if (line.rfind(reading, 0) == 0)
+        if (reading(pid))
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -1,15 +1,19 @@
 #include "piped.h"
+#include "proc.h"
 
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 
-run piped(const std::string &keys)
+run piped(const std::string &keys, const std::vector<size_t> &pieces)
 {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0)
@@ -25,30 +29,43 @@ run piped(const std::string &keys)
         execl(ROOMWALK, ROOMWALK, static_cast<char *>(nullptr));
         _exit(127);
     }
-    close(in[0]);
     close(out[1]);
     // Write and read at once: a long key stream fills both pipes.
     signal(SIGPIPE, SIG_IGN);
     fcntl(in[1], F_SETFL, O_NONBLOCK);
     run r{{}, 0};
     size_t sent = 0;
+    size_t piece = 0;
+    size_t upto = pieces.empty() ? keys.size() : std::min(keys.size(), pieces[0]);
     if (keys.empty()) {
         close(in[1]);
         in[1] = -1;
     }
     for (;;) {
-        pollfd fds[2] = {{out[0], POLLIN, 0}, {in[1], POLLOUT, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        // Between pieces, until the game has taken every key and waits.
+        bool between = in[1] >= 0 && sent == upto;
+        if (between) {
+            int left = 0;
+            ioctl(in[0], FIONREAD, &left);
+            if (left == 0 && reading(pid)) {
+                upto = std::min(keys.size(), upto + pieces[++piece % pieces.size()]);
+                between = false;
+            }
+        }
+        pollfd fds[2] = {{out[0], POLLIN, 0},
+                         {in[1], static_cast<short>(between ? 0 : POLLOUT), 0}};
+        timespec soon = {0, 100000};
+        if (ppoll(fds, 2, between ? &soon : nullptr, nullptr) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::runtime_error("poll");
         }
         if (fds[1].revents) {
-            ssize_t n = write(in[1], keys.data() + sent, keys.size() - sent);
+            ssize_t n = write(in[1], keys.data() + sent, upto - sent);
             if (n > 0)
                 sent += static_cast<size_t>(n);
             if (n < 0 && errno != EAGAIN && errno != EINTR)
-                sent = keys.size();
+                sent = upto = keys.size();
             if (sent == keys.size()) {
                 close(in[1]);
                 in[1] = -1;
@@ -65,6 +82,7 @@ run piped(const std::string &keys)
     }
     if (in[1] >= 0)
         close(in[1]);
+    close(in[0]);
     close(out[0]);
     waitpid(pid, &r.status, 0);
     return r;

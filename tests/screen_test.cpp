@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -172,6 +173,44 @@ TEST(Screen, ResizeRepaintsTheWholeScreen)
         t.resize(size[0], size[1]);
         EXPECT_TRUE(t.wrote(repaint)) << testing::PrintToString(t.since);
         expect_room(t, 2, 1, "Wq");
+    }
+}
+
+// A paste of thousands of keys ends on the screen of the last of them, the
+// echoes since the last move right of the room; and so it does when the game
+// is suspended while it works through them.
+TEST(Screen, PasteOfThousandsOfKeys)
+{
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<size_t> pick(0, 11);
+    std::string keys;
+    long x = 1, y = 1;
+    for (int i = 0; i < 4000; ++i) {
+        char c = "wasdwasdqWAz"[pick(rng)];
+        keys += c;
+        x += (c == 'd') - (c == 'a');
+        y += (c == 's') - (c == 'w');
+    }
+    keys += "d";
+    ++x;
+    const std::string echoes = "qWz";
+    keys += echoes;
+    for (bool suspend : {false, true}) {
+        SCOPED_TRACE(suspend ? "suspended" : "straight through");
+        terminal t;
+        expect_room(t, 1, 1);
+        t.mark();
+        t.send(keys);
+        if (suspend) {
+            // Once the answers to the first of them come, the game has keys
+            // of the paste in hand.
+            EXPECT_TRUE(t.got(1));
+            t.kill(SIGTSTP);
+            EXPECT_EQ(t.event(), "stopped 20");
+            expect_shell_screen(t);
+            t.fg();
+        }
+        expect_room(t, x, y, echoes);
     }
 }
 

@@ -120,6 +120,7 @@ terminal::terminal(bool shell, bool nohup)
         startgame(slave);
     }
     close(slave);
+    fcntl(master, F_SETFL, O_NONBLOCK);
     close(ev[1]);
     close(cmd[0]);
     events = ev[0];
@@ -159,8 +160,18 @@ terminal::~terminal()
 
 void terminal::send(const std::string &keys)
 {
-    if (write(master, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()))
-        throw std::runtime_error("write to the terminal");
+    // A long paste fills the terminal both ways: read what the game writes
+    // while its keys go in.
+    size_t sent = 0;
+    while (sent < keys.size()) {
+        ssize_t n = write(master, keys.data() + sent, keys.size() - sent);
+        if (n > 0)
+            sent += static_cast<size_t>(n);
+        else if (n < 0 && errno == EAGAIN)
+            pump(10);
+        else if (!(n < 0 && errno == EINTR))
+            throw std::runtime_error("write to the terminal");
+    }
 }
 
 void terminal::kill(int sig)
@@ -260,6 +271,11 @@ void terminal::mark()
 bool terminal::wrote(const std::string &bytes)
 {
     return until([&] { return since == bytes; });
+}
+
+bool terminal::got(size_t bytes)
+{
+    return until([&] { return since.size() >= bytes; });
 }
 
 long terminal::writes()

@@ -45,6 +45,9 @@ class terminal {
     // Reads the game's output until what it has written since the mark is
     // exactly these bytes; false if that does not come within a few seconds.
     bool wrote(const std::string &bytes);
+    // Reads the game's output until at least so many bytes have come since the
+    // mark; false if they do not come within a few seconds.
+    bool got(size_t bytes);
     // The game's write() calls so far, read once it waits for a key again.
     long writes();
     std::vector<std::string> screen() const;

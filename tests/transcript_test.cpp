@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -89,51 +91,105 @@ std::string echoes(unsigned char c, int &owed, bool &c1)
     return std::string(1, static_cast<char>(c));
 }
 
+// What the game must write for a stream of keys handled one at a time, and
+// where the player ends up.
+std::string model(const std::string &keys, long &x, long &y)
+{
+    std::string want = frame(1, 1);
+    x = 1;
+    y = 1;
+    int owed = 0;
+    bool c1 = false;
+    for (unsigned char c : keys) {
+        want += echoes(c, owed, c1);
+        switch (c) {
+        case 'w':
+            --y;
+            break;
+        case 's':
+            ++y;
+            break;
+        case 'a':
+            --x;
+            break;
+        case 'd':
+            ++x;
+            break;
+        default:
+            continue;
+        }
+        want += frame(x, y);
+    }
+    return want;
+}
+
+void expect_output(const run &r, const std::string &want, const std::string &what)
+{
+    ASSERT_EQ(r.out.size(), want.size()) << what;
+    EXPECT_TRUE(r.out == want) << what << ": first difference at byte "
+                               << std::mismatch(want.begin(), want.end(), r.out.begin()).first -
+                                      want.begin();
+    EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0) << what;
+}
+
 TEST(Transcript, RandomKeyStreamsFollowTheModel)
 {
     for (unsigned seed = 1; seed <= 8; ++seed) {
         std::mt19937 rng(seed);
         std::uniform_int_distribution<int> byte(0, 255), coin(0, 1), dir(0, 3);
         std::string keys;
-        std::string want = frame(1, 1);
-        long x = 1, y = 1;
-        int owed = 0;
-        bool c1 = false;
         for (int i = 0; i < 4000; ++i) {
             // Half of the keys move, so that the walk goes on and off the map.
-            unsigned char c = static_cast<unsigned char>(coin(rng) ? "wasd"[dir(rng)] : byte(rng));
-            keys += static_cast<char>(c);
-            want += echoes(c, owed, c1);
-            switch (c) {
-            case 'w':
-                --y;
-                break;
-            case 's':
-                ++y;
-                break;
-            case 'a':
-                --x;
-                break;
-            case 'd':
-                ++x;
-                break;
-            default:
-                continue;
-            }
-            want += frame(x, y);
+            keys += static_cast<char>(coin(rng) ? "wasd"[dir(rng)] : byte(rng));
         }
+        long x, y;
+        std::string want = model(keys, x, y);
         run r = piped(keys);
-        ASSERT_EQ(r.out.size(), want.size()) << "seed " << seed;
-        EXPECT_TRUE(r.out == want)
-            << "seed " << seed << ": first difference at byte "
-            << std::mismatch(want.begin(), want.end(), r.out.begin()).first - want.begin();
+        expect_output(r, want, "seed " + std::to_string(seed));
         // The screen the walk ends on starts with the frame of the model's position.
         std::string last = frame(x, y);
         size_t at = r.out.rfind("\x1b[H\x1b[2J");
         ASSERT_NE(at, std::string::npos);
         EXPECT_EQ(r.out.compare(at, last.size(), last), 0) << "seed " << seed;
-        EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0) << "seed " << seed;
     }
+}
+
+// However the keys fall into pieces, they give the same bytes as the same keys
+// one at a time: one byte each, a few bytes, pieces longer than the game reads
+// at once, and ends of pieces and of reads inside UTF-8 characters, control
+// sequences and runs of moves.
+TEST(Transcript, KeysInPiecesOfEverySize)
+{
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> kind(0, 3), byte(0, 255), dir(0, 3), run(1, 30);
+    const char *const characters[] = {"\xc3\xa9", "\xe2\x80\x94", "\xf0\x9f\x98\x80",
+                                      "\xc2\x9b", "\xc2\xa0",     "\x1b[2J"};
+    std::uniform_int_distribution<size_t> character(0, std::size(characters) - 1);
+    std::string keys;
+    while (keys.size() < 13000) {
+        switch (kind(rng)) {
+        case 0:
+            keys += static_cast<char>(byte(rng));
+            break;
+        case 1:
+            keys += characters[character(rng)];
+            break;
+        default:
+            for (int n = run(rng); n > 0; --n)
+                keys += "wasd"[dir(rng)];
+        }
+    }
+    // Across the first ends of blocks of a few KiB: a C1 control spelt in
+    // UTF-8, a character of three bytes and a run of moves.
+    keys.replace(4095, 2, "\xc2\x9b");
+    keys.replace(8190, 3, "\xe2\x80\x94");
+    keys.replace(12286, 4, "dsaw");
+    long x, y;
+    std::string want = model(keys, x, y);
+    const std::vector<size_t> cuts[] = {{1},       {2, 3, 5, 7}, {4095, 1}, {4096},
+                                        {4097, 3}, {100, 9000},  {20000}};
+    for (const auto &sizes : cuts)
+        expect_output(piped(keys, sizes), want, "pieces " + testing::PrintToString(sizes));
 }
 
 } // namespace
