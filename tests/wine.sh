@@ -1,18 +1,34 @@
 #!/usr/bin/env bash
-# Plays the Windows build in a Windows console under Wine, inside a tmux pane,
-# and reads the screen back as a person would see it.
-# wine.sh ROOMWALK.EXE WINEPREFIX
+# Unpacks the Windows zip, checks what it holds, and plays the game from it in
+# a Windows console under Wine, inside a tmux pane, reading the screen back as
+# a person would see it.
+# wine.sh ROOMWALK.ZIP WINEPREFIX SOURCE-DIR
 set -euo pipefail
-exe=$1
+zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 mkdir -p "$2"
 export WINEPREFIX="$(cd "$2" && pwd)" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+src=$3
 sock="roomwalk-wine-$$"
+unpacked=$(mktemp -d)
 tm() { tmux -L "$sock" "$@"; }
 cleanup() {
     tm kill-server 2>/dev/null || true
     wineserver -k 2>/dev/null || true
+    rm -rf "$unpacked"
 }
 trap cleanup EXIT
+
+# One folder: the game, and the README and the licence as Windows text files.
+(cd "$unpacked" && cmake -E tar xf "$zip")
+folder=$(basename "$zip" .zip)
+files=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
+want="./$folder/LICENSE.txt ./$folder/README.txt ./$folder/roomwalk.exe "
+[ "$files" = "$want" ] || { printf 'the zip holds: %s\nwant: %s\n' "$files" "$want"; exit 1; }
+for text in README.md:README.txt LICENSE:LICENSE.txt; do
+    cmp <(sed 's/$/\r/' "$src/${text%%:*}") "$unpacked/$folder/${text#*:}" ||
+        { echo "${text#*:} is not ${text%%:*} with Windows line ends"; exit 1; }
+done
+exe="$unpacked/$folder/roomwalk.exe"
 
 # The first start builds the prefix, which takes a while; do it apart from the
 # game, so that the game's own start is quick.

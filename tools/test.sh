@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Installs what the tests need where it is missing, then builds and runs the
-# whole suite twice through CTest: a plain build with warnings as errors, which
-# also cross-builds the Windows executable and plays it under Wine, and one
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# whole suite through CTest, warnings as errors, four times:
+# - with g++, the Debian package made and checked, and the Windows executable
+#   cross-built, zipped and played under Wine;
+# - with g++ under AddressSanitizer and UndefinedBehaviorSanitizer;
+# - with g++ 11;
+# - with clang and its standard library, libc++, with GoogleTest built from
+#   source against it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config libgtest-dev libvterm-dev groff-base tmux
-    g++-mingw-w64-x86-64-posix wine wine64)
+    g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev lintian
+    g++-11 clang libc++-dev libc++abi-dev googletest)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
@@ -25,10 +30,14 @@ suite() {
     shift
     cmake -S . -B "$dir" -DROOMWALK_TESTS=ON -DROOMWALK_WERROR=ON "$@"
     cmake --build "$dir" -j "$jobs"
-    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+    (cd "$dir" && ctest --output-on-failure -j "$jobs")
 }
 
-suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROOMWALK_WINE=ON
+suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROOMWALK_WINE=ON -DROOMWALK_DEB=ON
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 suite build-sanitize -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
+suite build-gcc11 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++-11
+suite build-libcxx -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_CXX_FLAGS=-stdlib=libc++ -DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++ \
+    -DROOMWALK_GTEST_SOURCE=/usr/src/googletest
