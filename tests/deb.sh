@@ -22,7 +22,7 @@ deb="$build/roomwalk_${version}_${arch}.deb"
 [ -f "$deb" ] || fail "no $deb; cpack made: $(ls "$build"/*.deb)"
 
 # Lintian: no error and no warning; the rest is shown.
-lintian --info --pedantic "$deb" 2>/dev/null || true
+lintian --display-info --pedantic "$deb" 2>/dev/null || true
 lintian --fail-on error,warning "$deb" 2>/dev/null >/dev/null || fail "lintian found errors or warnings"
 
 field() { dpkg-deb -f "$deb" "$1"; }
