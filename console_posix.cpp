@@ -233,7 +233,8 @@ void add(std::string_view text)
     if (alt)
         shown += text;
     if (text.size() > sizeof pending - held) {
-        // Only an answer to one key larger than the bound comes here.
+        // Only an answer to one key larger than the room kept over the bound
+        // comes here, and goes out in more than one write.
         flush();
         if (text.size() > sizeof pending) {
             writeall(text.data(), text.size());
