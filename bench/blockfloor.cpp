@@ -2,6 +2,8 @@
 // blocks, and for each movement key copy a ready-made answer, as large as the
 // game's, into a large block that goes out with one write() whenever it fills.
 
+#include "answer.h"
+
 #include <unistd.h>
 
 #include <cstring>
@@ -24,10 +26,7 @@ bool flush()
 
 int main()
 {
-    std::string frame = "d\x1b[H\x1b[2JWSAD - Sterwoanie\nVovovade Zezozoriz Adivod Ruv'a\n";
-    for (const char *row :
-         {"##########", "#.@......#", "#........#", "#........#", "#........#", "##########"})
-        frame += std::string("\n") + row;
+    const std::string frame = answer();
     for (ssize_t n; (n = read(STDIN_FILENO, in, sizeof in)) > 0;) {
         for (ssize_t i = 0; i < n; ++i) {
             char c = in[i];
