@@ -1,24 +1,28 @@
 // The console on a Unix terminal, or on pipes and files.
 //
-// Output is gathered in memory and handed to the terminal in one write() just
-// before the game waits for a key: the echo of a key, the clear and the frame
-// that follow it travel together, and so do the answers to all the keys that
-// were there at once.
+// Output is gathered in memory and handed over in one write() just before the
+// game waits for a key: the echo of a key, the clear and the frame that follow
+// it travel together, and so do the answers to all the keys that were there at
+// once.
 //
 // When the keys come from a terminal, its modes are changed in one place
-// (enter) and put back in one place (leave), on every way out: the end of the
-// keys, each signal that ends the game, and a suspend, after which enter puts
-// the game's modes back and the screen is drawn again.
+// (enter) and put back in one place (leave), on every way out. The handlers of
+// the signals that stop, continue or resize the game only take note; the key
+// loop acts on their notes in order, between two keys and while it waits for a
+// key or for the screen to take more output. A signal that ends the game puts
+// the terminal back in its handler, at once, whatever the loop is doing.
 
 #include "console.h"
+#include "echo.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <poll.h>
+#include <fcntl.h>
 #include <string>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,18 +33,21 @@ const char altscreen[] = "\x1b[?1049h";
 const char mainscreen[] = "\x1b[?1049l";
 
 // Set up once before the handlers are installed; the handlers only read them.
-termios found;
-termios game;
-bool alt; // the screen is a terminal too, so the game draws on the alternate screen
+termios usermodes; // the terminal's modes as the game found them
+termios gamemodes;
+bool keystty;     // the keys come from a terminal, whose modes the game sets
+bool screentty;   // the screen is a terminal
+bool fullscreen;  // both: the game draws on the alternate screen and repaints it
+sigset_t handled; // every signal the game handles, and SIGTTOU
 
-// Whether the game's modes are in place; changed by the handlers too.
+// Whether the game's modes are in place; read by the handlers too.
 volatile sig_atomic_t active;
 
-// A repaint asked for by a signal. While the key loop waits in read(), the
-// copy of the screen stays as it is, and the handler draws it at once;
-// otherwise it leaves a note that the loop reads before it waits again.
-volatile sig_atomic_t waiting;
-volatile sig_atomic_t stale;
+// Notes left by the handlers, and a pipe that wakes the loop when it waits.
+volatile sig_atomic_t stopnote;
+volatile sig_atomic_t contnote;
+volatile sig_atomic_t winchnote;
+int wake[2] = {-1, -1};
 
 // Keys read but not yet handed to the game: whatever is there at once, from a
 // paste, a pipe or a file, comes in one read().
@@ -52,19 +59,54 @@ size_t next;
 // this much, so that a long run of keys streams out steadily.
 const size_t holdback = 64 * 1024;
 
-// Written by the game but not yet handed to the terminal: at most the bound,
-// and the answer to one more key.
+// Written by the game but not yet handed to the screen: pending[first, held),
+// at most the bound and the answer to one more key.
 char pending[holdback + 4096];
+size_t first;
 size_t held;
 
 std::string shown; // on a terminal screen: the last clear and all written since
+bool owed;         // a repaint of it is due once the held output is out
+size_t painted;    // how much of that repaint is out
 
-// Lead bytes of UTF-8 still owed continuation bytes, and whether the lead was
-// 0xc2, which with a byte below 0xa0 spells a C1 control such as CSI.
-int owed;
-bool c1;
+int owing;   // echo state: UTF-8 continuation bytes still to come
+bool c1lead; // and whether their lead byte was 0xc2
 
-// Async-signal-safe: the handlers use it too.
+void block(sigset_t &old)
+{
+    sigprocmask(SIG_BLOCK, &handled, &old);
+}
+
+void unblock(const sigset_t &old)
+{
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+// Waits until the descriptor can be read or written, or a signal is noted;
+// false for the signal.
+bool ready(int fd, bool out)
+{
+    fd_set io, woken;
+    FD_ZERO(&io);
+    FD_ZERO(&woken);
+    FD_SET(fd, &io);
+    if (wake[0] >= 0)
+        FD_SET(wake[0], &woken);
+    int top = (fd > wake[0] ? fd : wake[0]) + 1;
+    if (select(top, out ? &woken : &io, out ? &io : nullptr, nullptr, nullptr) < 0)
+        return false;
+    if (wake[0] >= 0 && FD_ISSET(wake[0], &woken)) {
+        // The note itself is what counts; it was left before the pipe rang.
+        char drain[64];
+        while (read(wake[0], drain, sizeof drain) > 0) {
+        }
+    }
+    return FD_ISSET(fd, &io);
+}
+
+// Async-signal-safe: leave uses it in the handlers too. Nothing can be done
+// about a screen that fails here, on the way in or out; the game's own writes
+// find it out.
 void writeall(const char *p, size_t n)
 {
     while (n > 0) {
@@ -73,10 +115,12 @@ void writeall(const char *p, size_t n)
             p += k;
             n -= static_cast<size_t>(k);
         } else if (k < 0 && errno == EAGAIN) {
-            pollfd out = {STDOUT_FILENO, POLLOUT, 0};
-            poll(&out, 1, -1);
+            fd_set out;
+            FD_ZERO(&out);
+            FD_SET(STDOUT_FILENO, &out);
+            select(STDOUT_FILENO + 1, nullptr, &out, nullptr, nullptr);
         } else if (k < 0 && errno != EINTR) {
-            return; // the screen is gone; nothing can be shown any more
+            return;
         }
     }
 }
@@ -87,24 +131,44 @@ void setmodes(const termios &t)
     }
 }
 
+// No signal comes between changing the modes and noting the change, and none
+// stops the game half way: SIGTTOU is held too, so that a game put in the
+// background still puts the terminal back.
 void enter()
 {
-    setmodes(game);
+    sigset_t old;
+    block(old);
+    setmodes(gamemodes);
     // Switching to the alternate screen a second time would overwrite the
     // cursor position saved for the user's own screen.
-    if (alt && !active)
+    if (fullscreen && !active)
         writeall(altscreen, sizeof altscreen - 1);
     active = 1;
+    unblock(old);
 }
 
 void leave()
 {
-    if (!active)
-        return;
-    if (alt)
-        writeall(mainscreen, sizeof mainscreen - 1);
-    setmodes(found);
-    active = 0;
+    sigset_t old;
+    block(old);
+    if (active) {
+        if (fullscreen) {
+            // Output the terminal has not taken yet is for the screen that is
+            // going away; dropping it lets the switch back through at once.
+            tcflush(STDOUT_FILENO, TCOFLUSH);
+            writeall(mainscreen, sizeof mainscreen - 1);
+        }
+        setmodes(usermodes);
+        active = 0;
+    }
+    unblock(old);
+}
+
+bool foreground()
+{
+    // A terminal without job control is the game's as long as it runs.
+    pid_t group = tcgetpgrp(STDIN_FILENO);
+    return group < 0 || group == getpgrp();
 }
 
 void raisedefault(int sig)
@@ -117,62 +181,190 @@ void raisedefault(int sig)
     raise(sig);
 }
 
-void draw()
+void ring()
 {
-    writeall(shown.data(), shown.size());
+    if (wake[1] >= 0) {
+        ssize_t ignored = write(wake[1], "", 1); // a full pipe wakes the loop as well
+        static_cast<void>(ignored);
+    }
 }
 
-void repaint()
-{
-    // Output into a file or a pipe is never drawn again.
-    if (!alt)
-        return;
-    if (waiting)
-        draw();
-    else
-        stale = 1;
-}
-
-void onquit(int sig)
+// For every signal that ends the game, crashes included: the terminal is put
+// back before the signal does what it does by default.
+void onending(int sig)
 {
     leave();
     raisedefault(sig);
 }
 
+void onstop(int)
+{
+    int saved = errno;
+    stopnote = 1;
+    ring();
+    errno = saved;
+}
+
+// A continue discards a stop that has not been acted on yet, as the kernel
+// discards a stop signal still pending.
 void oncont(int)
 {
     int saved = errno;
-    enter();
-    repaint();
+    stopnote = 0;
+    contnote = 1;
+    ring();
     errno = saved;
 }
 
 void onwinch(int)
 {
     int saved = errno;
-    repaint();
+    winchnote = 1;
+    ring();
     errno = saved;
 }
 
-struct sigaction tstp;
-
-void ontstp(int sig)
+bool noted()
 {
-    int saved = errno;
-    leave();
-    raisedefault(sig);
-    // Here once continued, or at once where the kernel discards the stop of
-    // an orphaned process group.
-    sigaction(SIGTSTP, &tstp, nullptr);
-    oncont(sig);
-    errno = saved;
+    return stopnote || contnote || winchnote;
 }
 
-const int quitsignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGPIPE, SIGALRM, SIGUSR1,
-                           SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGABRT, SIGSEGV,
-                           SIGBUS,  SIGFPE,  SIGILL,  SIGTRAP,   SIGSYS};
+void stopself(int sig)
+{
+    struct sigaction stop = {}, kept;
+    stop.sa_handler = SIG_DFL;
+    sigaction(sig, &stop, &kept);
+    raise(sig);
+    sigaction(sig, &kept, nullptr);
+}
 
-void handle(int sig, void (*fn)(int), const sigset_t &mask, struct sigaction *keep = nullptr)
+// Puts the user's modes and screen back and stops. Once continued in the
+// foreground, or at once where the kernel discards the stop of an orphaned
+// process group, the game takes its modes again; continued in the background,
+// it stops again until it is brought to the foreground, as it needs the
+// terminal.
+void suspend(int sig)
+{
+    // What is held for the screen being put away is never sent; the repaint
+    // on the way back draws the whole of the screen as it is by then.
+    if (fullscreen)
+        first = held = 0;
+    leave();
+    for (;;) {
+        contnote = 0;
+        stopself(sig);
+        if (!contnote || foreground())
+            break;
+        sig = SIGTTOU;
+    }
+    contnote = 0;
+    if (foreground())
+        enter();
+}
+
+// Acts on the notes the handlers left, in the order a person expects: first
+// the stop, then the continue, then a new size; a whole repaint follows any of
+// them, once.
+void attend()
+{
+    bool paint = false;
+    if (stopnote) {
+        stopnote = 0;
+        suspend(SIGTSTP);
+        paint = true;
+    }
+    if (contnote) {
+        contnote = 0;
+        if (foreground())
+            enter();
+        else
+            suspend(SIGTTOU);
+        paint = true;
+    }
+    if (winchnote) {
+        winchnote = 0;
+        paint = true;
+    }
+    if (paint && fullscreen && active) {
+        owed = true;
+        painted = 0;
+    }
+}
+
+[[noreturn]] void fail(const char *what, const char *why)
+{
+    leave();
+    // The message goes below the room, not right of its last wall.
+    if (screentty && !fullscreen)
+        writeall("\n", 1);
+    std::string line = std::string("roomwalk: ") + what + ": " + why + "\n";
+    ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+    static_cast<void>(ignored);
+    std::exit(1);
+}
+
+[[noreturn]] void unwritable(ssize_t k, int err)
+{
+    // A terminal that hangs up is the end of the game, not a failure.
+    if (screentty && k < 0 && err == EIO) {
+        leave();
+        std::exit(0);
+    }
+    fail("cannot write the screen", k == 0 ? "nothing was written" : std::strerror(err));
+}
+
+// Writes p[done, n) to the screen; false as soon as a signal is noted, with
+// done saying how far it got.
+bool send(const char *p, size_t n, size_t &done)
+{
+    while (done < n) {
+        if (noted())
+            return false;
+        ssize_t k = write(STDOUT_FILENO, p + done, n - done);
+        if (k > 0)
+            done += static_cast<size_t>(k);
+        else if (k < 0 && errno == EAGAIN)
+            ready(STDOUT_FILENO, true);
+        else if (!(k < 0 && errno == EINTR))
+            unwritable(k, errno);
+    }
+    return true;
+}
+
+// Hands all the held output to the screen, then any repaint that is due,
+// acting on each note as it comes.
+void flush()
+{
+    for (;;) {
+        if (noted())
+            attend();
+        if (first < held) {
+            if (send(pending, held, first))
+                first = held = 0;
+        } else if (owed) {
+            if (send(shown.data(), shown.size(), painted))
+                owed = false;
+        } else {
+            return;
+        }
+    }
+}
+
+void add(std::string_view text)
+{
+    while (!text.empty()) {
+        if (held == sizeof pending)
+            flush();
+        size_t n = std::min(text.size(), sizeof pending - held);
+        if (fullscreen)
+            shown.append(text.data(), n);
+        std::memcpy(pending + held, text.data(), n);
+        held += n;
+        text.remove_prefix(n);
+    }
+}
+
+void handle(int sig, void (*fn)(int))
 {
     struct sigaction old;
     sigaction(sig, nullptr, &old);
@@ -182,11 +374,31 @@ void handle(int sig, void (*fn)(int), const sigset_t &mask, struct sigaction *ke
         return;
     struct sigaction act = {};
     act.sa_handler = fn;
-    act.sa_mask = mask;
-    act.sa_flags = SA_RESTART;
+    act.sa_mask = handled;
+    // No SA_RESTART: a signal must break a wait for a key or for the screen,
+    // so that the loop sees its note.
     sigaction(sig, &act, nullptr);
-    if (keep)
-        *keep = act;
+}
+
+const int endingsignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGPIPE, SIGALRM, SIGUSR1,
+                             SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGABRT, SIGSEGV,
+                             SIGBUS,  SIGFPE,  SIGILL,  SIGTRAP,   SIGSYS};
+
+// The pipe's ends go above the standard descriptors, so that a closed
+// standard output is never mistaken for one of them.
+bool makewake()
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return false;
+    for (int i = 0; i < 2; ++i) {
+        wake[i] = fcntl(fds[i], F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        close(fds[i]);
+        if (wake[i] < 0)
+            return false;
+        fcntl(wake[i], F_SETFL, O_NONBLOCK);
+    }
+    return true;
 }
 
 void setup()
@@ -195,89 +407,45 @@ void setup()
     if (done)
         return;
     done = true;
-    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &found) != 0)
+    screentty = isatty(STDOUT_FILENO);
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &usermodes) != 0)
         return; // keys from a pipe or a file: no terminal to set up
-    alt = isatty(STDOUT_FILENO);
-    game = found;
+    keystty = true;
+    fullscreen = screentty;
+    gamemodes = usermodes;
     // One key at a time, without Enter and without the terminal's echo; the
     // signal keys keep their meaning, every other key reaches the game.
-    game.c_lflag &= ~(ICANON | ECHO | IEXTEN);
-    game.c_iflag &= ~IXON;
-    game.c_cc[VMIN] = 1;
-    game.c_cc[VTIME] = 0;
+    gamemodes.c_lflag &= ~(ICANON | ECHO | IEXTEN);
+    gamemodes.c_iflag &= ~IXON;
+    gamemodes.c_cc[VMIN] = 1;
+    gamemodes.c_cc[VTIME] = 0;
+    // Each line break as a carriage return and a line feed, whatever a
+    // program before left the terminal doing with its output.
+    gamemodes.c_oflag |= OPOST | ONLCR;
+    gamemodes.c_oflag &= ~(OCRNL | ONOCR | ONLRET);
+#ifdef OLCUC
+    gamemodes.c_oflag &= ~OLCUC;
+#endif
 
-    sigset_t mask;
-    sigemptyset(&mask);
-    for (int sig : quitsignals)
-        sigaddset(&mask, sig);
-    sigaddset(&mask, SIGTSTP);
-    sigaddset(&mask, SIGCONT);
-    sigaddset(&mask, SIGWINCH);
-    for (int sig : quitsignals)
-        handle(sig, onquit, mask);
-    handle(SIGTSTP, ontstp, mask, &tstp);
-    handle(SIGCONT, oncont, mask);
-    handle(SIGWINCH, onwinch, mask);
-    std::atexit(leave);
-    enter();
-}
-
-void flush()
-{
-    writeall(pending, held);
-    held = 0;
-}
-
-void add(std::string_view text)
-{
-    if (alt)
-        shown += text;
-    if (text.size() > sizeof pending - held) {
-        // Only an answer to one key larger than the room kept over the bound
-        // comes here, and goes out in more than one write.
-        flush();
-        if (text.size() > sizeof pending) {
-            writeall(text.data(), text.size());
-            return;
+    sigemptyset(&handled);
+    for (int sig : endingsignals)
+        sigaddset(&handled, sig);
+    for (int sig : {SIGTSTP, SIGCONT, SIGWINCH, SIGTTOU})
+        sigaddset(&handled, sig);
+    if (!makewake()) {
+        for (int &fd : wake) {
+            if (fd >= 0)
+                close(fd);
+            fd = -1;
         }
     }
-    std::memcpy(pending + held, text.data(), text.size());
-    held += text.size();
-}
-
-// The echo of a key as the game writes it, spelt in shape: printable
-// characters, TAB and newline as they are, other control characters in caret
-// notation, so that no escape sequence among the keys ever reaches the terminal.
-std::string_view echo(unsigned char c, char (&shape)[4])
-{
-    bool continuation = c >= 0x80 && c < 0xc0;
-    // A byte from 0x80 to 0x9f is a C1 control unless it goes on a UTF-8
-    // character that is not one; it is shown in the M- notation of cat -v.
-    bool control = continuation && c < 0xa0 && (owed == 0 || c1);
-    if (continuation) {
-        owed = owed > 0 ? owed - 1 : 0;
-        c1 = false;
-    } else if (c >= 0xc0) {
-        owed = c >= 0xf0 ? 3 : c >= 0xe0 ? 2 : 1;
-        c1 = c == 0xc2;
-    } else {
-        owed = 0;
-        c1 = false;
-    }
-    if (control) {
-        shape[0] = 'M';
-        shape[1] = '-';
-        shape[2] = '^';
-        shape[3] = static_cast<char>(c - 0x80 + 0x40);
-        return {shape, 4};
-    }
-    if (c == '\t' || c == '\n' || (c >= 0x20 && c != 0x7f)) {
-        shape[0] = static_cast<char>(c);
-        return {shape, 1};
-    }
-    shape[0] = '^';
-    shape[1] = c == 0x7f ? '?' : static_cast<char>(c + 0x40);
-    return {shape, 2};
+    for (int sig : endingsignals)
+        handle(sig, onending);
+    handle(SIGTSTP, onstop);
+    handle(SIGCONT, oncont);
+    handle(SIGWINCH, onwinch);
+    std::atexit(leave);
+    enter();
 }
 
 } // namespace
@@ -285,7 +453,8 @@ std::string_view echo(unsigned char c, char (&shape)[4])
 void cls()
 {
     setup();
-    shown.clear();
+    if (fullscreen)
+        shown.clear();
     add(std::string_view(clear, sizeof clear - 1));
 }
 
@@ -299,6 +468,8 @@ int getkey()
 {
     setup();
     for (;;) {
+        if (noted() || owed)
+            flush();
         if (next < have) {
             // More keys are there already: their answers may travel together,
             // but each goes out whole, and never more than a bound is held.
@@ -306,33 +477,35 @@ int getkey()
                 flush();
             unsigned char c = keys[next++];
             char shape[4];
-            add(echo(c, shape));
+            add(echo(c, owing, c1lead, shape));
             return c;
         }
         flush();
-        waiting = 1;
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-        if (stale) {
-            waiting = 0;
-            stale = 0;
-            draw();
+        // Keys from a terminal are waited for where a signal's note wakes the
+        // loop too; from a pipe or a file, in read() itself.
+        if (keystty && !ready(STDIN_FILENO, false))
             continue;
-        }
         ssize_t n = read(STDIN_FILENO, keys, sizeof keys);
-        waiting = 0;
-        std::atomic_signal_fence(std::memory_order_seq_cst);
         if (n > 0) {
             have = static_cast<size_t>(n);
             next = 0;
             continue;
         }
         if (n < 0 && errno == EAGAIN) {
-            pollfd in = {STDIN_FILENO, POLLIN, 0};
-            poll(&in, 1, -1);
+            ready(STDIN_FILENO, false);
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        return -1; // end of input, or the terminal hung up
+        // The end of the keys, or a terminal that hung up, ends the game.
+        if (n == 0 || (keystty && errno == EIO)) {
+            // The shell's prompt then starts below the room, not right of it.
+            if (screentty && !fullscreen) {
+                add("\n");
+                flush();
+            }
+            return -1;
+        }
+        fail("cannot read the keys", std::strerror(errno));
     }
 }

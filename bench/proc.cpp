@@ -4,38 +4,89 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
-bool reading(pid_t pid)
+namespace {
+
+// While the process sleeps in a system call, the kernel shows its number and
+// arguments; "running" otherwise.
+bool sleepsin(pid_t pid, long &call, unsigned long (&args)[6])
 {
-    // While the process sleeps in a system call, the kernel shows its number
-    // and arguments; "running" otherwise.
-    static const std::string read0 = std::to_string(SYS_read) + " 0x0 ";
     std::ifstream in("/proc/" + std::to_string(pid) + "/syscall");
-    std::string line;
-    std::getline(in, line);
-    return line.rfind(read0, 0) == 0;
+    std::string first;
+    if (!(in >> first) || first == "running")
+        return false;
+    call = std::stol(first);
+    for (auto &a : args)
+        if (!(in >> std::hex >> a))
+            return false;
+    return true;
 }
 
-bool waitsforkey(pid_t pid)
+bool within(const std::function<bool()> &done)
 {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < end) {
-        if (reading(pid))
+        if (done())
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
 }
 
-long writes(pid_t pid)
+long count(pid_t pid, const std::string &field)
 {
     std::ifstream io("/proc/" + std::to_string(pid) + "/io");
     std::string key;
     long value;
     while (io >> key >> value)
-        if (key == "syscw:")
+        if (key == field)
             return value;
     return -1;
+}
+
+} // namespace
+
+bool reading(pid_t pid)
+{
+    long call;
+    unsigned long args[6];
+    if (!sleepsin(pid, call, args))
+        return false;
+    if (call == SYS_read)
+        return args[0] == 0;
+    return call == SYS_pselect6 && args[1] != 0 && args[2] == 0;
+}
+
+bool writing(pid_t pid)
+{
+    long call;
+    unsigned long args[6];
+    if (!sleepsin(pid, call, args))
+        return false;
+    if (call == SYS_write)
+        return args[0] == 1;
+    return call == SYS_pselect6 && args[2] != 0;
+}
+
+bool waitsforkey(pid_t pid)
+{
+    return within([pid] { return reading(pid); });
+}
+
+bool waitstowrite(pid_t pid)
+{
+    return within([pid] { return writing(pid); });
+}
+
+long writes(pid_t pid)
+{
+    return count(pid, "syscw:");
+}
+
+long readbytes(pid_t pid)
+{
+    return count(pid, "rchar:");
 }

@@ -3,13 +3,24 @@
 
 #include <sys/types.h>
 
-// Whether the process is asleep reading its standard input, which the game is
-// only once it has answered every key it has taken.
+// Whether the process is asleep waiting for its standard input, which the game
+// is only once it has answered every key it has taken: in read() itself, or in
+// select() with nothing to write.
 bool reading(pid_t pid);
+
+// Whether the process is asleep waiting for its standard output to take more:
+// in write() itself, or in select() for it.
+bool writing(pid_t pid);
 
 // Waits until the process is reading its standard input; false if it does not
 // come to that within a few seconds.
 bool waitsforkey(pid_t pid);
 
+// The same, until it waits to write.
+bool waitstowrite(pid_t pid);
+
 // The write() calls the process has made so far.
 long writes(pid_t pid);
+
+// The bytes the process has read so far.
+long readbytes(pid_t pid);
