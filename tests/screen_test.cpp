@@ -1,6 +1,7 @@
 // The game on a terminal, seen through a terminal emulator as a person would
 // see it.
 
+#include "proc.h"
 #include "room.h"
 #include "terminal.h"
 
@@ -154,63 +155,271 @@ TEST(Screen, EachKeyIsAnsweredInOneWrite)
     }
 }
 
+// As the terminal passes the game's output on: each line break with a
+// carriage return.
+std::string crlf(const std::string &bytes)
+{
+    std::string out;
+    for (char c : bytes)
+        out += c == '\n' ? "\r\n" : std::string(1, c);
+    return out;
+}
+
+const std::string altscreen = "\x1b[?1049h";
+const std::string mainscreen = "\x1b[?1049l";
+
+// Types an ignored key once what came before it is done, and returns every
+// byte the game has written since the mark, that key's echo last: the game
+// acts on all that came before a key first, so nothing later can be missed.
+std::string answered(terminal &t, long x, long y, std::string &echoes)
+{
+    t.send(".");
+    echoes += ".";
+    expect_room(t, x, y, echoes);
+    EXPECT_TRUE(t.settle());
+    return t.since;
+}
+
 // The kernel tells the game of a new window size, and the game draws its
-// whole screen again, echoes included.
+// whole screen again, echoes included, once.
 TEST(Screen, ResizeRepaintsTheWholeScreen)
 {
     terminal t;
     expect_room(t, 1, 1);
     t.send("dWq");
-    expect_room(t, 2, 1, "Wq");
-    // As the terminal passes it on, each line break with a carriage return.
-    std::string repaint;
-    for (char c : frame(2, 1) + "Wq")
-        repaint += c == '\n' ? "\r\n" : std::string(1, c);
+    std::string echoes = "Wq";
+    expect_room(t, 2, 1, echoes);
     const int sizes[][2] = {{30, 100}, {12, 40}, {24, 80}};
     for (const auto &size : sizes) {
         SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
         t.mark();
         t.resize(size[0], size[1]);
-        EXPECT_TRUE(t.wrote(repaint)) << testing::PrintToString(t.since);
-        expect_room(t, 2, 1, "Wq");
+        std::string want = crlf(frame(2, 1) + echoes) + ".";
+        EXPECT_EQ(answered(t, 2, 1, echoes), want);
     }
 }
 
-// A paste of thousands of keys ends on the screen of the last of them, the
-// echoes since the last move right of the room; and so it does when the game
-// is suspended while it works through them.
-TEST(Screen, PasteOfThousandsOfKeys)
+// Where the game is after each key of a walk, and the echoes right of the
+// room then.
+struct state {
+    long x, y;
+    std::string echoes;
+};
+
+std::vector<state> walk(const std::string &keys)
+{
+    std::vector<state> states = {{1, 1, ""}};
+    for (char c : keys) {
+        state s = states.back();
+        s.x += (c == 'd') - (c == 'a');
+        s.y += (c == 's') - (c == 'w');
+        if (s.x == states.back().x && s.y == states.back().y)
+            s.echoes += c;
+        else
+            s.echoes.clear();
+        states.push_back(s);
+    }
+    return states;
+}
+
+// Thousands of keys: more answers than the terminal holds, so that the game
+// blocks writing them while the terminal reads nothing.
+std::string paste()
 {
     std::mt19937 rng(3);
     std::uniform_int_distribution<size_t> pick(0, 11);
     std::string keys;
-    long x = 1, y = 1;
-    for (int i = 0; i < 4000; ++i) {
-        char c = "wasdwasdqWAz"[pick(rng)];
-        keys += c;
-        x += (c == 'd') - (c == 'a');
-        y += (c == 's') - (c == 'w');
+    for (int i = 0; i < 4000; ++i)
+        keys += "wasdwasdqWAz"[pick(rng)];
+    return keys + "dqWz";
+}
+
+size_t clears(const std::string &bytes)
+{
+    size_t n = 0;
+    for (size_t at = 0; (at = bytes.find("\x1b[H\x1b[2J", at)) != std::string::npos; ++at)
+        ++n;
+    return n;
+}
+
+// Pastes the keys without reading, and holds there until the game blocks
+// writing the answers to them.
+void busy(terminal &t, const std::string &keys)
+{
+    t.mark();
+    t.send(keys, false);
+    ASSERT_TRUE(waitstowrite(t.pid)) << "the game does not block on its output";
+}
+
+// A paste of thousands of keys ends on the screen of the last of them, the
+// echoes since the last move right of the room.
+TEST(Screen, PasteOfThousandsOfKeys)
+{
+    const std::string keys = paste();
+    const state last = walk(keys).back();
+    terminal t;
+    expect_room(t, 1, 1);
+    t.send(keys);
+    expect_room(t, last.x, last.y, last.echoes);
+}
+
+// The answers to the keys from the k-th on, as the terminal passes them on,
+// and where in them the answer to each key begins.
+std::string answers(const std::string &keys, const std::vector<state> &states,
+                    std::vector<size_t> &at)
+{
+    std::string all;
+    for (size_t k = 0; k < keys.size(); ++k) {
+        at.push_back(all.size());
+        all += keys[k];
+        if (states[k + 1].echoes.empty())
+            all += crlf(frame(states[k + 1].x, states[k + 1].y));
     }
-    keys += "d";
-    ++x;
-    const std::string echoes = "qWz";
-    keys += echoes;
-    for (bool suspend : {false, true}) {
-        SCOPED_TRACE(suspend ? "suspended" : "straight through");
+    at.push_back(all.size());
+    return all;
+}
+
+// Ctrl+Z while the game blocks writing the answers to a paste: after fg the
+// terminal gets a whole screen, that after some key, then the answers to the
+// keys after it, and nothing of the answers cut off. The terminal keeps what
+// is typed ahead across Ctrl+Z (noflsh), so that every key is answered
+// whatever the game had read.
+TEST(Screen, SuspendWhileBlockedWriting)
+{
+    const std::string keys = paste();
+    const std::vector<state> states = walk(keys);
+    std::vector<size_t> at;
+    const std::string all = answers(keys, states, at);
+    start how;
+    how.lflagon = NOFLSH;
+    terminal t(how);
+    expect_room(t, 1, 1);
+    busy(t, keys);
+    t.send("\x1a", false);
+    EXPECT_EQ(t.event(), "stopped 20");
+    expect_shell_screen(t);
+    t.mark();
+    t.fg();
+    const state &last = states.back();
+    expect_room(t, last.x, last.y, last.echoes);
+    ASSERT_TRUE(t.settle());
+    bool whole = false;
+    for (size_t k = 0; k < states.size() && !whole; ++k) {
+        std::string screen = altscreen + crlf(frame(states[k].x, states[k].y) + states[k].echoes);
+        whole = t.since.compare(0, screen.size(), screen) == 0 &&
+                t.since.compare(screen.size(), std::string::npos, all, at[k]) == 0;
+    }
+    EXPECT_TRUE(whole) << "after fg: " << testing::PrintToString(t.since.substr(0, 400));
+}
+
+// A resize while the game is busy with a paste repaints it once before it
+// waits for a key again, after the answers it had in hand.
+TEST(Screen, ResizeWhileBlockedWriting)
+{
+    const std::string keys = paste();
+    const std::vector<state> states = walk(keys);
+    size_t moves = 0;
+    for (size_t i = 1; i < states.size(); ++i)
+        moves += states[i].echoes.empty();
+    terminal t;
+    expect_room(t, 1, 1);
+    busy(t, keys);
+    t.resize(30, 100);
+    const state &last = states.back();
+    expect_room(t, last.x, last.y, last.echoes);
+    ASSERT_TRUE(t.settle());
+    EXPECT_EQ(clears(t.since), moves + 1);
+}
+
+// A signal that ends the game puts the terminal back at once, though the game
+// is blocked writing and the terminal reads nothing.
+TEST(Screen, EndingWhileBlockedWriting)
+{
+    terminal t;
+    expect_room(t, 1, 1);
+    busy(t, paste());
+    t.kill(SIGTERM);
+    EXPECT_EQ(t.event(false), "killed 15");
+    EXPECT_TRUE(same(t.modes(), t.before));
+    expect_shell_screen(t);
+}
+
+// Ctrl+Z, then kill %1: the shell sends the signal and SIGCONT, and the game
+// ends by it, the terminal as it was.
+TEST(Screen, SuspendedGameEndsWhenKilled)
+{
+    const std::pair<int, std::string> kills[] = {{SIGTERM, "killed 15"}, {SIGHUP, "killed 1"}};
+    for (const auto &k : kills) {
+        SCOPED_TRACE(k.second);
         terminal t;
         expect_room(t, 1, 1);
+        t.send("\x1a");
+        EXPECT_EQ(t.event(), "stopped 20");
+        t.killjob(k.first);
+        EXPECT_EQ(t.event(), k.second);
+        EXPECT_TRUE(same(t.modes(), t.before));
+        expect_shell_screen(t);
+    }
+}
+
+// Ctrl+Z, then bg: the game needs the terminal, so it stops again at once
+// without touching it; fg then brings it back, drawn once.
+TEST(Screen, SuspendedGameContinuedInTheBackgroundStopsAgain)
+{
+    terminal t;
+    expect_room(t, 1, 1);
+    t.send("dWq");
+    std::string echoes = "Wq";
+    expect_room(t, 2, 1, echoes);
+    t.send("\x1a");
+    EXPECT_EQ(t.event(), "stopped 20");
+    t.mark();
+    t.bg();
+    EXPECT_EQ(t.event(), "stopped 22");
+    EXPECT_EQ(t.since, "");
+    EXPECT_TRUE(same(t.modes(), t.before));
+    t.fg();
+    expect_room(t, 2, 1, echoes);
+    EXPECT_EQ(answered(t, 2, 1, echoes), crlf(altscreen + frame(2, 1) + "Wq") + ".");
+}
+
+struct resume {
+    const char *how;
+    bool shell;
+    std::string before; // what the game writes on the way out, before the repaint
+};
+
+// However the game comes back, it draws its screen exactly once.
+TEST(Screen, OneRepaintPerResume)
+{
+    const resume resumes[] = {
+        {"fg", true, mainscreen + altscreen},
+        {"a stop the kernel discards", false, mainscreen + altscreen},
+        {"SIGCONT alone", true, ""},
+    };
+    for (const auto &r : resumes) {
+        SCOPED_TRACE(r.how);
+        terminal t(r.shell);
+        expect_room(t, 1, 1);
+        t.send("dWq");
+        std::string echoes = "Wq";
+        expect_room(t, 2, 1, echoes);
+        ASSERT_TRUE(t.settle());
         t.mark();
-        t.send(keys);
-        if (suspend) {
-            // Once the answers to the first of them come, the game has keys
-            // of the paste in hand.
-            EXPECT_TRUE(t.got(1));
-            t.kill(SIGTSTP);
-            EXPECT_EQ(t.event(), "stopped 20");
-            expect_shell_screen(t);
-            t.fg();
+        if (r.before.empty()) {
+            t.kill(SIGCONT);
+        } else {
+            t.send("\x1a");
+            if (r.shell) {
+                EXPECT_EQ(t.event(), "stopped 20");
+                t.fg();
+            }
+            // Keys typed before the game takes its modes again are the
+            // terminal's to echo.
+            EXPECT_TRUE(t.switched(3));
+            expect_room(t, 2, 1, echoes);
         }
-        expect_room(t, x, y, echoes);
+        EXPECT_EQ(answered(t, 2, 1, echoes), crlf(r.before + frame(2, 1) + "Wq") + ".");
     }
 }
 

@@ -27,7 +27,7 @@ void say(int fd, const std::string &s)
         _exit(3);
 }
 
-[[noreturn]] void startgame(int tty)
+[[noreturn]] void startgame(int tty, const start &how)
 {
     struct rlimit none = {0, 0};
     setrlimit(RLIMIT_CORE, &none); // Ctrl+\ would leave a core file behind
@@ -36,6 +36,24 @@ void say(int fd, const std::string &s)
     dup2(tty, STDERR_FILENO);
     if (tty > STDERR_FILENO)
         close(tty);
+    if (how.nonblocking)
+        fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
+    if (how.piped) {
+        int keys[2];
+        if (pipe(keys) != 0 || write(keys[1], how.keys.data(), how.keys.size()) !=
+                                   static_cast<ssize_t>(how.keys.size()))
+            _exit(126);
+        close(keys[1]);
+        dup2(keys[0], STDIN_FILENO);
+        close(keys[0]);
+    }
+    if (!how.screenfile.empty()) {
+        int file = open(how.screenfile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (file < 0)
+            _exit(126);
+        dup2(file, STDOUT_FILENO);
+        close(file);
+    }
     signal(SIGTTOU, SIG_DFL);
     execl(ROOMWALK, ROOMWALK, static_cast<char *>(nullptr));
     _exit(127);
@@ -43,14 +61,14 @@ void say(int fd, const std::string &s)
 
 // The shell: puts the game in a process group of its own in the foreground,
 // reports what becomes of it and takes the terminal back when it stops.
-[[noreturn]] void runshell(int tty, int events, int commands)
+[[noreturn]] void runshell(int tty, int events, int commands, const start &how)
 {
     signal(SIGTTOU, SIG_IGN);
     pid_t game = fork();
     if (game == 0) {
         setpgid(0, 0);
         tcsetpgrp(tty, getpid());
-        startgame(tty);
+        startgame(tty, how);
     }
     setpgid(game, game);
     tcsetpgrp(tty, game);
@@ -65,10 +83,16 @@ void say(int fd, const std::string &s)
         if (WIFSTOPPED(st)) {
             tcsetpgrp(tty, getpgrp());
             say(events, "stopped " + std::to_string(WSTOPSIG(st)));
-            char c;
-            if (read(commands, &c, 1) != 1)
+            char c[2];
+            if (read(commands, c, 1) != 1)
                 _exit(0);
-            tcsetpgrp(tty, game);
+            if (c[0] == 'f') {
+                tcsetpgrp(tty, game);
+            } else if (c[0] == 'k') {
+                if (read(commands, c + 1, 1) != 1)
+                    _exit(0);
+                ::kill(-game, c[1]);
+            }
             ::kill(-game, SIGCONT);
             continue;
         }
@@ -92,12 +116,28 @@ int onprop(VTermProp prop, VTermValue *val, void *user)
 }
 } // namespace
 
-terminal::terminal(bool shell, bool nohup)
+namespace {
+start plain(bool shell, bool nohup)
+{
+    start how;
+    how.shell = shell;
+    how.nohup = nohup;
+    return how;
+}
+} // namespace
+
+terminal::terminal(bool shell, bool nohup) : terminal(plain(shell, nohup)) {}
+
+terminal::terminal(const start &how)
 {
     int slave;
     winsize ws = {static_cast<unsigned short>(rows), static_cast<unsigned short>(cols), 0, 0};
     if (openpty(&master, &slave, nullptr, nullptr, &ws) != 0)
         throw std::runtime_error("openpty");
+    tcgetattr(slave, &before);
+    before.c_oflag &= ~how.oflagoff;
+    before.c_lflag |= how.lflagon;
+    tcsetattr(slave, TCSANOW, &before);
     tcgetattr(slave, &before);
     int ev[2], cmd[2];
     if (pipe(ev) != 0 || pipe(cmd) != 0)
@@ -110,14 +150,14 @@ terminal::terminal(bool shell, bool nohup)
         close(ev[0]);
         close(cmd[1]);
         setsid();
-        if (nohup)
+        if (how.nohup)
             signal(SIGHUP, SIG_IGN);
         ioctl(slave, TIOCSCTTY, 0);
-        if (shell)
-            runshell(slave, ev[1], cmd[0]);
+        if (how.shell)
+            runshell(slave, ev[1], cmd[0], how);
         close(ev[1]);
         close(cmd[0]);
-        startgame(slave);
+        startgame(slave, how);
     }
     close(slave);
     fcntl(master, F_SETFL, O_NONBLOCK);
@@ -136,7 +176,7 @@ terminal::terminal(bool shell, bool nohup)
     // What the user had on the screen before starting the game.
     const char prompt[] = "$ roomwalk\r\n";
     vterm_input_write(vt, prompt, sizeof prompt - 1);
-    if (shell) {
+    if (how.shell) {
         std::string e = event();
         if (e.rfind("pid ", 0) == 0)
             pid = std::stoi(e.substr(4));
@@ -158,16 +198,14 @@ terminal::~terminal()
     vterm_free(vt);
 }
 
-void terminal::send(const std::string &keys)
+void terminal::send(const std::string &keys, bool reading)
 {
-    // A long paste fills the terminal both ways: read what the game writes
-    // while its keys go in.
     size_t sent = 0;
     while (sent < keys.size()) {
         ssize_t n = write(master, keys.data() + sent, keys.size() - sent);
         if (n > 0)
             sent += static_cast<size_t>(n);
-        else if (n < 0 && errno == EAGAIN)
+        else if (n < 0 && errno == EAGAIN && reading)
             pump(10);
         else if (!(n < 0 && errno == EINTR))
             throw std::runtime_error("write to the terminal");
@@ -268,14 +306,14 @@ void terminal::mark()
     since.clear();
 }
 
-bool terminal::wrote(const std::string &bytes)
+bool terminal::settle()
 {
-    return until([&] { return since == bytes; });
-}
-
-bool terminal::got(size_t bytes)
-{
-    return until([&] { return since.size() >= bytes; });
+    if (!waitsforkey(pid))
+        return false;
+    // Once it waits, all it wrote is there to be read.
+    while (pump(0)) {
+    }
+    return true;
 }
 
 long terminal::writes()
@@ -285,12 +323,12 @@ long terminal::writes()
     return ::writes(pid);
 }
 
-std::string terminal::event()
+std::string terminal::event(bool reading)
 {
     auto end = std::chrono::steady_clock::now() + patience;
     std::string line;
     while (std::chrono::steady_clock::now() < end) {
-        pollfd p[2] = {{events, POLLIN, 0}, {master, POLLIN, 0}};
+        pollfd p[2] = {{events, POLLIN, 0}, {master, static_cast<short>(reading ? POLLIN : 0), 0}};
         if (poll(p, 2, 50) <= 0)
             continue;
         if (p[1].revents & POLLIN)
@@ -305,15 +343,30 @@ std::string terminal::event()
         }
     }
     // Output the game wrote just before the event is still on its way.
-    while (pump(20)) {
+    while (reading && pump(20)) {
     }
     return line;
 }
 
+void terminal::command(const std::string &c)
+{
+    if (write(commands, c.data(), c.size()) != static_cast<ssize_t>(c.size()))
+        throw std::runtime_error("the shell takes no command");
+}
+
 void terminal::fg()
 {
-    if (write(commands, "f", 1) != 1)
-        throw std::runtime_error("fg");
+    command("f");
+}
+
+void terminal::bg()
+{
+    command("b");
+}
+
+void terminal::killjob(int sig)
+{
+    command(std::string("k") + static_cast<char>(sig));
 }
 
 termios terminal::modes() const

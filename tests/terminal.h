@@ -11,21 +11,42 @@
 
 struct VTerm;
 
-class terminal {
-  public:
+// How the game is started on the terminal.
+struct start {
     // With a shell, the game runs as a foreground job that Ctrl+Z stops.
     // Without one it leads its own session, whose process group is orphaned,
-    // so the kernel discards every stop of it. With nohup, the game and the
-    // shell start with SIGHUP ignored, so that a hangup reaches the game as
-    // the end of its input.
+    // so the kernel discards every stop of it.
+    bool shell = true;
+    // The game and the shell start with SIGHUP ignored, so that a hangup
+    // reaches the game as the end of its input.
+    bool nohup = false;
+    // The terminal's open file is non-blocking, as another program may leave it.
+    bool nonblocking = false;
+    // Output and local modes turned off and on before the game starts, as
+    // another program or the user may leave them.
+    tcflag_t oflagoff = 0;
+    tcflag_t lflagon = 0;
+    // The keys come from a pipe that holds these and then ends, not from the
+    // terminal.
+    bool piped = false;
+    std::string keys;
+    // The screen goes into this file, not to the terminal.
+    std::string screenfile;
+};
+
+class terminal {
+  public:
     explicit terminal(bool shell = true, bool nohup = false);
+    explicit terminal(const start &how);
     ~terminal();
     terminal(const terminal &) = delete;
     terminal &operator=(const terminal &) = delete;
 
     // Keys typed before the game has shown its first frame are echoed by the
-    // terminal itself, as for any program that is still starting.
-    void send(const std::string &keys);
+    // terminal itself, as for any program that is still starting. A long paste
+    // fills the terminal both ways, so the game's output is read meanwhile;
+    // unless told not to, when a paste that does not fit at once is an error.
+    void send(const std::string &keys, bool reading = true);
     void kill(int sig);
     // Gives the terminal a new size, as an emulator does when its window is
     // resized: the kernel tells the game with SIGWINCH.
@@ -42,12 +63,10 @@ class terminal {
     bool switched(int times);
     // Starts a new record of what the game writes.
     void mark();
-    // Reads the game's output until what it has written since the mark is
-    // exactly these bytes; false if that does not come within a few seconds.
-    bool wrote(const std::string &bytes);
-    // Reads the game's output until at least so many bytes have come since the
-    // mark; false if they do not come within a few seconds.
-    bool got(size_t bytes);
+    // Waits until the game waits for a key, then reads all it has written, so
+    // that since holds every byte of its answers so far; false if it does not
+    // come to wait within a few seconds.
+    bool settle();
     // The game's write() calls so far, read once it waits for a key again.
     long writes();
     std::vector<std::string> screen() const;
@@ -55,9 +74,14 @@ class terminal {
     int col() const;
 
     // What the shell saw the game do next: "stopped N", "killed N" or "exited N".
-    std::string event();
+    // Unless told not to, it reads the game's output meanwhile.
+    std::string event(bool reading = true);
     // Continues the stopped game in the foreground, as fg does.
     void fg();
+    // Continues it in the background, as bg does.
+    void bg();
+    // Sends the stopped job a signal and then SIGCONT, as kill %1 does.
+    void killjob(int sig);
 
     termios modes() const;
     int rows = 24, cols = 80;
@@ -70,6 +94,7 @@ class terminal {
   private:
     bool pump(int ms);
     bool until(const std::function<bool()> &done);
+    void command(const std::string &c);
     int master = -1;
     int events = -1;
     int commands = -1;
