@@ -6,9 +6,13 @@
 #include "terminal.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <thread>
@@ -420,6 +424,128 @@ TEST(Screen, OneRepaintPerResume)
             expect_room(t, 2, 1, echoes);
         }
         EXPECT_EQ(answered(t, 2, 1, echoes), crlf(r.before + frame(2, 1) + "Wq") + ".");
+    }
+}
+
+// A terminal that another program left with its output modes off (what a
+// program that crashed in raw mode leaves) still shows the room as it is, and
+// gets those modes back at the end.
+TEST(Screen, OutputModesLeftOffByAnotherProgram)
+{
+    for (tcflag_t off : {ONLCR, OPOST}) {
+        SCOPED_TRACE(off == ONLCR ? "-onlcr" : "-opost");
+        start how;
+        how.oflagoff = off;
+        terminal t(how);
+        expect_room(t, 1, 1);
+        t.send("dq");
+        expect_room(t, 2, 1, "q");
+        t.send("\x03");
+        EXPECT_EQ(t.event(), "killed 2");
+        EXPECT_TRUE(same(t.modes(), t.before));
+        expect_shell_screen(t);
+    }
+}
+
+// A terminal whose open file another program left non-blocking: the game
+// sleeps until the terminal takes more output and until a key comes, and
+// drops nothing.
+TEST(Screen, NonBlockingTerminal)
+{
+    start how;
+    how.nonblocking = true;
+    terminal t(how);
+    expect_room(t, 1, 1);
+    const std::string keys = paste();
+    const state last = walk(keys).back();
+    busy(t, keys);
+    expect_room(t, last.x, last.y, last.echoes);
+    EXPECT_TRUE(t.settle());
+    t.send("d");
+    expect_room(t, last.x + 1, last.y);
+}
+
+bool eventually(const std::function<bool()> &done)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+std::string contents(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct sides {
+    const char *name;
+    bool keys;   // the keys come from the terminal
+    bool screen; // the screen is the terminal
+};
+
+// Keys from the terminal and the screen into a file: the game's modes on, but
+// not a byte of a screen switch or a repaint in the file. Keys from a pipe
+// and the screen on the terminal: the terminal's modes as they were, the
+// frames on the user's screen, and the shell's prompt below the last of them.
+TEST(Screen, WhichSideIsATerminal)
+{
+    const sides rows[] = {
+        {"both", true, true},
+        {"keys only", true, false},
+        {"screen only", false, true},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        char dir[] = "/tmp/roomwalk-screen-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        const std::string file = std::string(dir) + "/screen";
+        start how;
+        how.piped = !r.keys;
+        how.keys = "dWq";
+        if (!r.screen)
+            how.screenfile = file;
+        terminal t(how);
+        if (r.keys) {
+            t.send("dWq");
+            if (r.screen)
+                expect_room(t, 2, 1, "Wq");
+            else
+                EXPECT_TRUE(eventually(
+                    [&] { return contents(file) == frame(1, 1) + "d" + frame(2, 1) + "Wq"; }));
+            EXPECT_FALSE(t.modes().c_lflag & (ICANON | ECHO));
+            t.resize(30, 100);
+            t.kill(SIGCONT);
+            t.send("\x1a");
+            EXPECT_EQ(t.event(), "stopped 20");
+            EXPECT_TRUE(same(t.modes(), t.before));
+            t.fg();
+            EXPECT_TRUE(eventually([&] { return !(t.modes().c_lflag & ICANON); }));
+            t.send(".");
+            if (r.screen) {
+                expect_room(t, 2, 1, "Wq.");
+                EXPECT_TRUE(t.alt);
+            } else {
+                std::string want = frame(1, 1) + "d" + frame(2, 1) + "Wq.";
+                EXPECT_TRUE(eventually([&] { return contents(file) == want; }))
+                    << testing::PrintToString(contents(file));
+                EXPECT_EQ(t.switches, 0);
+            }
+            t.send("\x03");
+            EXPECT_EQ(t.event(), "killed 2");
+        } else {
+            EXPECT_EQ(t.event(), "exited 0");
+            EXPECT_TRUE(t.shows(room(2, 1, "Wq"), bottom + 1, 0))
+                << testing::PrintToString(t.screen());
+            EXPECT_EQ(t.switches, 0);
+        }
+        EXPECT_TRUE(same(t.modes(), t.before));
+        unlink(file.c_str());
+        rmdir(dir);
     }
 }
 
