@@ -11,9 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
-run piped(const std::string &keys, const std::vector<size_t> &pieces)
+run piped(const std::string &keys, const std::vector<size_t> &pieces, int nonblocking)
 {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0)
@@ -24,6 +25,10 @@ run piped(const std::string &keys, const std::vector<size_t> &pieces)
     if (pid == 0) {
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
+        if (nonblocking & keysnonblocking)
+            fcntl(STDIN_FILENO, F_SETFL, O_NONBLOCK);
+        if (nonblocking & screennonblocking)
+            fcntl(STDOUT_FILENO, F_SETFL, O_NONBLOCK | O_WRONLY);
         for (int fd : {in[0], in[1], out[0], out[1]})
             close(fd);
         execl(ROOMWALK, ROOMWALK, static_cast<char *>(nullptr));
@@ -41,7 +46,11 @@ run piped(const std::string &keys, const std::vector<size_t> &pieces)
         close(in[1]);
         in[1] = -1;
     }
+    bool stalled = nonblocking & screennonblocking;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
+        if (stalled && writing(pid))
+            stalled = false;
         // Between pieces, until the game has taken every key and waits.
         bool between = in[1] >= 0 && sent == upto;
         if (between) {
@@ -50,12 +59,16 @@ run piped(const std::string &keys, const std::vector<size_t> &pieces)
             if (left == 0 && reading(pid)) {
                 upto = std::min(keys.size(), upto + pieces[++piece % pieces.size()]);
                 between = false;
+                deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
             }
         }
-        pollfd fds[2] = {{out[0], POLLIN, 0},
+        if ((between || stalled) && std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error(stalled ? "the game never waits for its screen"
+                                             : "the game never waits for more keys");
+        pollfd fds[2] = {{out[0], static_cast<short>(stalled ? 0 : POLLIN), 0},
                          {in[1], static_cast<short>(between ? 0 : POLLOUT), 0}};
         timespec soon = {0, 100000};
-        if (ppoll(fds, 2, between ? &soon : nullptr, nullptr) < 0) {
+        if (ppoll(fds, 2, between || stalled ? &soon : nullptr, nullptr) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::runtime_error("poll");

@@ -3,12 +3,19 @@
 #include "piped.h"
 #include "room.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
 #include <iterator>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -190,6 +197,199 @@ TEST(Transcript, KeysInPiecesOfEverySize)
                                         {4097, 3}, {100, 9000},  {20000}};
     for (const auto &sizes : cuts)
         expect_output(piped(keys, sizes), want, "pieces " + testing::PrintToString(sizes));
+}
+
+std::string randomkeys(unsigned seed, int n)
+{
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> byte(0, 255), coin(0, 1), dir(0, 3);
+    std::string keys;
+    for (int i = 0; i < n; ++i)
+        keys += static_cast<char>(coin(rng) ? "wasd"[dir(rng)] : byte(rng));
+    return keys;
+}
+
+struct nonblocking_case {
+    const char *what;
+    int nonblocking;
+    std::vector<size_t> pieces;
+};
+
+// Keys or a screen that another program left non-blocking: the game sleeps
+// until there are keys, or room for its output, and drops nothing. Each piece
+// of keys goes in only once the game sleeps waiting for it, and with the
+// screen non-blocking nothing is read until the game sleeps waiting for room.
+TEST(Transcript, NonBlockingKeysAndScreen)
+{
+    const nonblocking_case cases[] = {
+        {"keys", keysnonblocking, {1, 7, 300}},
+        {"screen", screennonblocking, {}},
+        {"both", keysnonblocking | screennonblocking, {3000, 5}},
+    };
+    const std::string keys = randomkeys(9, 4000);
+    long x, y;
+    const std::string want = model(keys, x, y);
+    for (const auto &c : cases)
+        expect_output(piped(keys, c.pieces, c.nonblocking), want, c.what);
+}
+
+// How the game's standard input or output is given to it.
+const char *const closed = "closed";
+const char *const reader = "a pipe read to the end";
+const char *const gone = "a pipe nobody reads";
+
+struct ending_case {
+    const char *what;
+    std::string keys; // through a pipe, unless from is set
+    const char *from; // a path the keys are read from, or closed
+    const char *to;   // a path the screen goes to, closed, or a pipe
+    std::string err;  // all the game says on standard error
+    int status;       // the exit status, or minus the signal that ends it
+    bool frames;      // the screen that was read holds the model's frames for the keys
+};
+
+struct ended {
+    int status;
+    std::string out, err;
+    off_t offset; // how far the keys file was read
+};
+
+int open_or_die(const char *path, int flags)
+{
+    int fd = open(path, flags, 0600);
+    if (fd < 0)
+        throw std::runtime_error(std::string("open ") + path);
+    return fd;
+}
+
+// Runs the game as the case says, with every byte it writes to a pipe and to
+// standard error read back, and at most limit bytes into a file.
+ended runended(const ending_case &c, rlim_t limit = RLIM_INFINITY)
+{
+    int keys[2], out[2], err[2];
+    if (pipe(keys) != 0 || pipe(out) != 0 || pipe(err) != 0)
+        throw std::runtime_error("pipe");
+    int from = c.from && c.from != closed ? open_or_die(c.from, O_RDONLY) : -1;
+    int to = c.to != closed && c.to != reader && c.to != gone
+                 ? open_or_die(c.to, O_WRONLY | O_CREAT | O_TRUNC)
+                 : -1;
+    if (c.to == gone)
+        close(out[0]);
+    pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork");
+    if (pid == 0) {
+        signal(SIGPIPE, SIG_DFL);
+        signal(SIGXFSZ, SIG_IGN); // so that a file at its limit fails the write
+        struct rlimit size = {limit, limit};
+        setrlimit(RLIMIT_FSIZE, &size);
+        dup2(from >= 0 ? from : keys[0], STDIN_FILENO);
+        dup2(to >= 0 ? to : out[1], STDOUT_FILENO);
+        dup2(err[1], STDERR_FILENO);
+        if (c.from == closed)
+            close(STDIN_FILENO);
+        if (c.to == closed)
+            close(STDOUT_FILENO);
+        for (int fd = STDERR_FILENO + 1; fd < 64; ++fd)
+            close(fd);
+        execl(ROOMWALK, ROOMWALK, static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(keys[0]);
+    close(out[1]);
+    close(err[1]);
+    signal(SIGPIPE, SIG_IGN);
+    if (!c.from && write(keys[1], c.keys.data(), c.keys.size()) < 0 && errno != EPIPE)
+        throw std::runtime_error("write the keys");
+    close(keys[1]);
+    ended e{0, {}, {}, 0};
+    for (int fd : {c.to == gone ? -1 : out[0], err[0]}) {
+        if (fd < 0)
+            continue;
+        char buf[65536];
+        for (ssize_t n; (n = read(fd, buf, sizeof buf)) != 0;) {
+            if (n > 0)
+                (fd == err[0] ? e.err : e.out).append(buf, static_cast<size_t>(n));
+            else if (errno != EINTR)
+                break;
+        }
+        close(fd);
+    }
+    int st;
+    waitpid(pid, &st, 0);
+    e.status = WIFEXITED(st) ? WEXITSTATUS(st) : WIFSIGNALED(st) ? -WTERMSIG(st) : 999;
+    if (from >= 0) {
+        e.offset = lseek(from, 0, SEEK_CUR);
+        close(from);
+    }
+    if (to >= 0)
+        close(to);
+    return e;
+}
+
+// A game that cannot read its keys or write its screen says so and fails; the
+// end of the keys, and a reader that goes away, are not failures.
+TEST(Transcript, FailuresAreReported)
+{
+    char dir[] = "/tmp/roomwalk-ends-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string stream = std::string(dir) + "/keys";
+    std::string moves;
+    for (int i = 0; i < 100000; ++i)
+        moves += i % 2 ? 'a' : 'd';
+    {
+        std::ofstream(stream, std::ios::binary) << moves;
+    }
+    const std::string nospace = "roomwalk: cannot write the screen: No space left on device\n";
+    const ending_case cases[] = {
+        {"the end of the keys", "dq", nullptr, reader, "", 0, true},
+        {"a screen with no space", "dd", nullptr, "/dev/full", nospace, 1, false},
+        {"keys from a directory", "", "/", reader,
+         "roomwalk: cannot read the keys: Is a directory\n", 1, true},
+        {"closed keys", "", closed, reader, "roomwalk: cannot read the keys: Bad file descriptor\n",
+         1, true},
+        {"a closed screen", "dd", nullptr, closed,
+         "roomwalk: cannot write the screen: Bad file descriptor\n", 1, false},
+        {"a long stream of keys to a screen with no space", "", stream.c_str(), "/dev/full",
+         nospace, 1, false},
+        {"a reader that goes away", "dd", nullptr, gone, "", -SIGPIPE, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ended e = runended(c);
+        EXPECT_EQ(e.status, c.status);
+        EXPECT_EQ(e.err, c.err);
+        long x, y;
+        if (c.frames) {
+            EXPECT_EQ(e.out, model(c.keys, x, y));
+        }
+        // It stops at once, and does not read on through keys it cannot answer.
+        if (c.from == stream.c_str()) {
+            EXPECT_LT(e.offset, static_cast<off_t>(moves.size()));
+        }
+    }
+
+    // A file that may grow no more half way: all that fits is written as it
+    // should be, and then the game fails.
+    const std::string screen = std::string(dir) + "/screen";
+    ending_case full = {"a file at its size limit",
+                        moves.substr(0, 1000),
+                        nullptr,
+                        screen.c_str(),
+                        "roomwalk: cannot write the screen: File too large\n",
+                        1,
+                        false};
+    const rlim_t limit = 10000;
+    ended e = runended(full, limit);
+    EXPECT_EQ(e.status, 1);
+    EXPECT_EQ(e.err, full.err);
+    std::ifstream in(screen, std::ios::binary);
+    std::string written((std::istreambuf_iterator<char>(in)), {});
+    long x, y;
+    EXPECT_EQ(written, model(full.keys, x, y).substr(0, limit));
+    unlink(screen.c_str());
+    unlink(stream.c_str());
+    rmdir(dir);
 }
 
 } // namespace
