@@ -366,6 +366,41 @@ TEST(Screen, SuspendedGameEndsWhenKilled)
     }
 }
 
+// The same with bash: after Ctrl+Z, kill %1 ends the game, and after bg the
+// game stops again at once, until fg brings it back.
+TEST(Screen, SuspendedGameUnderBash)
+{
+    start how;
+    how.bash = true;
+    terminal t(how);
+    ASSERT_TRUE(t.saw("$"));
+    t.send(ROOMWALK "\r");
+    expect_room(t, 1, 1);
+    t.send("\x1a");
+    EXPECT_TRUE(t.saw("Stopped"));
+    EXPECT_FALSE(t.alt);
+    t.send("kill %1; wait %1; echo status $?\r");
+    EXPECT_TRUE(t.saw("status 143")) << testing::PrintToString(t.screen());
+
+    t.send(ROOMWALK "\r");
+    expect_room(t, 1, 1);
+    t.send("\x1a");
+    EXPECT_TRUE(t.saw("Stopped", 2));
+    t.send("bg\r");
+    EXPECT_TRUE(t.saw("Stopped", 3)) << testing::PrintToString(t.screen());
+    EXPECT_FALSE(t.alt);
+    t.send("jobs -l\r");
+    EXPECT_TRUE(t.saw("Stopped (tty output)")) << testing::PrintToString(t.screen());
+    t.send("fg\r");
+    expect_room(t, 1, 1);
+    t.send("dq");
+    expect_room(t, 2, 1, "q");
+    t.send("\x03");
+    t.send("echo status $?\r");
+    EXPECT_TRUE(t.saw("status 130")) << testing::PrintToString(t.screen());
+    EXPECT_FALSE(t.alt);
+}
+
 // Ctrl+Z, then bg: the game needs the terminal, so it stops again at once
 // without touching it; fg then brings it back, drawn once.
 TEST(Screen, SuspendedGameContinuedInTheBackgroundStopsAgain)

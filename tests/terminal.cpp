@@ -102,6 +102,23 @@ void say(int fd, const std::string &s)
     }
 }
 
+// The user's own shell, told to report each change of a job at once.
+[[noreturn]] void runbash(int tty)
+{
+    dup2(tty, STDIN_FILENO);
+    dup2(tty, STDOUT_FILENO);
+    dup2(tty, STDERR_FILENO);
+    if (tty > STDERR_FILENO)
+        close(tty);
+    setenv("PS1", "$ ", 1);
+    setenv("TERM", "dumb", 1);
+    setenv("HISTFILE", "/dev/null", 1);
+    unsetenv("PROMPT_COMMAND");
+    execl("/bin/bash", "bash", "--norc", "--noprofile", "-i", "-o", "notify",
+          static_cast<char *>(nullptr));
+    _exit(127);
+}
+
 } // namespace
 
 namespace {
@@ -153,6 +170,8 @@ terminal::terminal(const start &how)
         if (how.nohup)
             signal(SIGHUP, SIG_IGN);
         ioctl(slave, TIOCSCTTY, 0);
+        if (how.bash)
+            runbash(slave);
         if (how.shell)
             runshell(slave, ev[1], cmd[0], how);
         close(ev[1]);
@@ -174,6 +193,8 @@ terminal::terminal(const start &how)
     vterm_screen_enable_altscreen(s, 1);
     vterm_screen_reset(s, 1);
     // What the user had on the screen before starting the game.
+    if (how.bash)
+        return;
     const char prompt[] = "$ roomwalk\r\n";
     vterm_input_write(vt, prompt, sizeof prompt - 1);
     if (how.shell) {
@@ -292,6 +313,16 @@ bool terminal::shows(const std::vector<std::string> &lines, int r, int c)
     std::vector<std::string> want = lines;
     want.resize(rows);
     return until([&] { return screen() == want && row() == r && col() == c; });
+}
+
+bool terminal::saw(const std::string &text, int times)
+{
+    return until([&] {
+        int n = 0;
+        for (const auto &line : screen())
+            n += line.find(text) != std::string::npos;
+        return n >= times;
+    });
 }
 
 bool terminal::switched(int times)

@@ -26,6 +26,9 @@ struct start {
     // another program or the user may leave them.
     tcflag_t oflagoff = 0;
     tcflag_t lflagon = 0;
+    // Bash on the terminal, in place of the small shell: the game is started
+    // by typing its name.
+    bool bash = false;
     // The keys come from a pipe that holds these and then ends, not from the
     // terminal.
     bool piped = false;
@@ -58,6 +61,9 @@ class terminal {
     // lines (the rest of it blank) with the cursor at row, col; false if it
     // does not come to that within a few seconds.
     bool shows(const std::vector<std::string> &lines, int row, int col);
+    // Reads the terminal's output until so many lines of the screen hold the
+    // text; false if that does not come within a few seconds.
+    bool saw(const std::string &text, int times = 1);
     // Reads the game's output until the emulator has switched screens so many
     // times in all; false if that does not come within a few seconds.
     bool switched(int times);
