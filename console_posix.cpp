@@ -84,24 +84,23 @@ void unblock(const sigset_t &old)
 
 // Waits until the descriptor can be read or written, or a signal is noted;
 // false for the signal.
-bool ready(int fd, bool out)
+bool ready(int fd, bool writing)
 {
-    fd_set io, woken;
-    FD_ZERO(&io);
-    FD_ZERO(&woken);
-    FD_SET(fd, &io);
+    fd_set in, out;
+    FD_ZERO(&in);
+    FD_ZERO(&out);
+    FD_SET(fd, writing ? &out : &in);
     if (wake[0] >= 0)
-        FD_SET(wake[0], &woken);
-    int top = (fd > wake[0] ? fd : wake[0]) + 1;
-    if (select(top, out ? &woken : &io, out ? &io : nullptr, nullptr, nullptr) < 0)
+        FD_SET(wake[0], &in);
+    if (select(std::max(fd, wake[0]) + 1, &in, writing ? &out : nullptr, nullptr, nullptr) < 0)
         return false;
-    if (wake[0] >= 0 && FD_ISSET(wake[0], &woken)) {
+    if (wake[0] >= 0 && FD_ISSET(wake[0], &in)) {
         // The note itself is what counts; it was left before the pipe rang.
         char drain[64];
         while (read(wake[0], drain, sizeof drain) > 0) {
         }
     }
-    return FD_ISSET(fd, &io);
+    return FD_ISSET(fd, writing ? &out : &in);
 }
 
 // Async-signal-safe: leave uses it in the handlers too. Nothing can be done
