@@ -47,6 +47,20 @@ long count(pid_t pid, const std::string &field)
     return -1;
 }
 
+// A field of what the kernel shows of the process in /proc/PID/status, ""
+// for a process that is gone.
+std::string status(pid_t pid, const std::string &name)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string key, value;
+    while (in >> key >> value) {
+        if (key == name + ":")
+            return value;
+        in.ignore(1 << 20, '\n');
+    }
+    return "";
+}
+
 } // namespace
 
 bool reading(pid_t pid)
@@ -81,12 +95,19 @@ bool waitstowrite(pid_t pid)
     return within([pid] { return writing(pid); });
 }
 
+char state(pid_t pid)
+{
+    std::string s = status(pid, "State");
+    return s.empty() ? 0 : s[0];
+}
+
+long yielded(pid_t pid)
+{
+    std::string s = status(pid, "voluntary_ctxt_switches");
+    return s.empty() ? 0 : std::stol(s);
+}
+
 long writes(pid_t pid)
 {
     return count(pid, "syscw:");
-}
-
-long readbytes(pid_t pid)
-{
-    return count(pid, "rchar:");
 }

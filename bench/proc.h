@@ -19,8 +19,11 @@ bool waitsforkey(pid_t pid);
 // The same, until it waits to write.
 bool waitstowrite(pid_t pid);
 
+// The letter of its state, as ps shows it ('S' asleep, 'T' stopped), and how
+// often it has given up the processor of its own accord; 0 for a process that
+// is gone.
+char state(pid_t pid);
+long yielded(pid_t pid);
+
 // The write() calls the process has made so far.
 long writes(pid_t pid);
-
-// The bytes the process has read so far.
-long readbytes(pid_t pid);

@@ -205,16 +205,16 @@ TEST(Screen, ResizeRepaintsTheWholeScreen)
 
 // Where the game is after each key of a walk, and the echoes right of the
 // room then.
-struct state {
+struct place {
     long x, y;
     std::string echoes;
 };
 
-std::vector<state> walk(const std::string &keys)
+std::vector<place> walk(const std::string &keys)
 {
-    std::vector<state> states = {{1, 1, ""}};
+    std::vector<place> states = {{1, 1, ""}};
     for (char c : keys) {
-        state s = states.back();
+        place s = states.back();
         s.x += (c == 'd') - (c == 'a');
         s.y += (c == 's') - (c == 'w');
         if (s.x == states.back().x && s.y == states.back().y)
@@ -260,7 +260,7 @@ void busy(terminal &t, const std::string &keys)
 TEST(Screen, PasteOfThousandsOfKeys)
 {
     const std::string keys = paste();
-    const state last = walk(keys).back();
+    const place last = walk(keys).back();
     terminal t;
     expect_room(t, 1, 1);
     t.send(keys);
@@ -269,7 +269,7 @@ TEST(Screen, PasteOfThousandsOfKeys)
 
 // The answers to the keys from the k-th on, as the terminal passes them on,
 // and where in them the answer to each key begins.
-std::string answers(const std::string &keys, const std::vector<state> &states,
+std::string answers(const std::string &keys, const std::vector<place> &states,
                     std::vector<size_t> &at)
 {
     std::string all;
@@ -291,7 +291,7 @@ std::string answers(const std::string &keys, const std::vector<state> &states,
 TEST(Screen, SuspendWhileBlockedWriting)
 {
     const std::string keys = paste();
-    const std::vector<state> states = walk(keys);
+    const std::vector<place> states = walk(keys);
     std::vector<size_t> at;
     const std::string all = answers(keys, states, at);
     start how;
@@ -304,7 +304,7 @@ TEST(Screen, SuspendWhileBlockedWriting)
     expect_shell_screen(t);
     t.mark();
     t.fg();
-    const state &last = states.back();
+    const place &last = states.back();
     expect_room(t, last.x, last.y, last.echoes);
     ASSERT_TRUE(t.settle());
     bool whole = false;
@@ -321,7 +321,7 @@ TEST(Screen, SuspendWhileBlockedWriting)
 TEST(Screen, ResizeWhileBlockedWriting)
 {
     const std::string keys = paste();
-    const std::vector<state> states = walk(keys);
+    const std::vector<place> states = walk(keys);
     size_t moves = 0;
     for (size_t i = 1; i < states.size(); ++i)
         moves += states[i].echoes.empty();
@@ -329,7 +329,7 @@ TEST(Screen, ResizeWhileBlockedWriting)
     expect_room(t, 1, 1);
     busy(t, keys);
     t.resize(30, 100);
-    const state &last = states.back();
+    const place &last = states.back();
     expect_room(t, last.x, last.y, last.echoes);
     ASSERT_TRUE(t.settle());
     EXPECT_EQ(clears(t.since), moves + 1);
@@ -366,6 +366,17 @@ TEST(Screen, SuspendedGameEndsWhenKilled)
     }
 }
 
+bool eventually(const std::function<bool()> &done)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 // The same with bash: after Ctrl+Z, kill %1 ends the game, and after bg the
 // game stops again at once, until fg brings it back.
 TEST(Screen, SuspendedGameUnderBash)
@@ -376,21 +387,27 @@ TEST(Screen, SuspendedGameUnderBash)
     ASSERT_TRUE(t.saw("$"));
     t.send(ROOMWALK "\r");
     expect_room(t, 1, 1);
+    pid_t game = t.job();
     t.send("\x1a");
+    EXPECT_TRUE(eventually([&] { return state(game) == 'T'; }));
     EXPECT_TRUE(t.saw("Stopped"));
     EXPECT_FALSE(t.alt);
     t.send("kill %1\r");
-    EXPECT_TRUE(t.saw("Terminated")) << testing::PrintToString(t.screen());
+    EXPECT_TRUE(eventually([&] { return state(game) == 0 || state(game) == 'Z'; }))
+        << "state " << state(game);
 
     t.send(ROOMWALK "\r");
     expect_room(t, 1, 1);
+    game = t.job();
     t.send("\x1a");
-    EXPECT_TRUE(t.saw("Stopped", 2));
+    EXPECT_TRUE(t.switched(4));
+    EXPECT_TRUE(eventually([&] { return state(game) == 'T'; }));
+    // Stopped again once it has run, without a switch of screens.
+    long ran = yielded(game);
     t.send("bg\r");
-    EXPECT_TRUE(t.saw("Stopped", 3)) << testing::PrintToString(t.screen());
-    EXPECT_FALSE(t.alt);
-    t.send("jobs -l\r");
-    EXPECT_TRUE(t.saw("Stopped (tty output)")) << testing::PrintToString(t.screen());
+    EXPECT_TRUE(eventually([&] { return state(game) == 'T' && yielded(game) > ran; }));
+    t.mark();
+    EXPECT_EQ(t.switches, 4);
     t.send("fg\r");
     expect_room(t, 1, 1);
     t.send("dq");
@@ -492,23 +509,12 @@ TEST(Screen, NonBlockingTerminal)
     terminal t(how);
     expect_room(t, 1, 1);
     const std::string keys = paste();
-    const state last = walk(keys).back();
+    const place last = walk(keys).back();
     busy(t, keys);
     expect_room(t, last.x, last.y, last.echoes);
     EXPECT_TRUE(t.settle());
     t.send("d");
     expect_room(t, last.x + 1, last.y);
-}
-
-bool eventually(const std::function<bool()> &done)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 std::string contents(const std::string &path)

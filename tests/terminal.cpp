@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <poll.h>
 #include <pty.h>
@@ -398,6 +399,16 @@ void terminal::bg()
 void terminal::killjob(int sig)
 {
     command(std::string("k") + static_cast<char>(sig));
+}
+
+pid_t terminal::job() const
+{
+    std::ifstream in("/proc/" + std::to_string(leader) + "/task/" + std::to_string(leader) +
+                     "/children");
+    pid_t last = -1;
+    for (pid_t p; in >> p;)
+        last = p;
+    return last;
 }
 
 termios terminal::modes() const

@@ -88,6 +88,8 @@ class terminal {
     void bg();
     // Sends the stopped job a signal and then SIGCONT, as kill %1 does.
     void killjob(int sig);
+    // The process the shell started last.
+    pid_t job() const;
 
     termios modes() const;
     int rows = 24, cols = 80;
