@@ -236,6 +236,9 @@ void terminal::send(const std::string &keys, bool reading)
 
 void terminal::kill(int sig)
 {
+    // Under bash the game is found with job(), and -1 would be every process.
+    if (pid <= 0)
+        throw std::runtime_error("no game to signal");
     ::kill(pid, sig);
 }
 
