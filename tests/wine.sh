@@ -8,6 +8,10 @@ zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 mkdir -p "$2"
 WINEPREFIX=$(cd "$2" && pwd)
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine takes the console's code page from the locale, and reads the terminal as
+# UTF-8 only in a UTF-8 locale: C.UTF-8 gives code page 437, and keys such as ä
+# arrive as the one character they are.
+export LC_ALL=C.UTF-8
 src=$3
 sock="roomwalk-wine-$$"
 unpacked=$(mktemp -d)
@@ -79,3 +83,18 @@ tm send-keys -t game w
 expect 2 0 ""
 tm send-keys -t game s
 expect 2 1 ""
+
+# Keys above 0x7f echo as code page 437 draws them and move nothing, those
+# too whose low seven bits are a movement key: ß, Σ, ≤ and ≈ are 0xe1, 0xe4,
+# 0xf3 and 0xf7, that is a, d, s and w with the high bit set. Each key's echo
+# is on the pane before its step would be; the x after it, which moves
+# nothing, is echoed only once the key has been answered, so "ßx" right of
+# the room shows that ß left the room as it was.
+echoes=
+for key in ß Σ ≤ ≈ ä é; do
+    tm send-keys -t game -l "${key}x"
+    echoes+="${key}x"
+    expect 2 1 "$echoes"
+done
+tm send-keys -t game d
+expect 3 1 ""
