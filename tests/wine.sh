@@ -96,5 +96,8 @@ for key in ß Σ ≤ ≈ ä é; do
     echoes+="${key}x"
     expect 2 1 "$echoes"
 done
+# The runtime hands 0xff, the no-break space, over as EOF; the game goes on.
+tm send-keys -t game -l $'\u00a0x'
+expect 2 1 "$echoes"$'\u00a0x'
 tm send-keys -t game d
 expect 3 1 ""
