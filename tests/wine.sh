@@ -29,7 +29,7 @@ folder=$(basename "$zip" .zip)
 files=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
 want="./$folder/LICENSE.txt ./$folder/README.txt ./$folder/roomwalk.exe "
 [ "$files" = "$want" ] || { printf 'the zip holds: %s\nwant: %s\n' "$files" "$want"; exit 1; }
-for text in README.md:README.txt LICENSE:LICENSE.txt; do
+for text in packaging/windows/README.txt:README.txt LICENSE:LICENSE.txt; do
     cmp <(sed 's/$/\r/' "$src/${text%%:*}") "$unpacked/$folder/${text#*:}" ||
         { echo "${text#*:} is not ${text%%:*} with Windows line ends"; exit 1; }
 done
