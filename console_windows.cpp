@@ -6,6 +6,7 @@
 #include <conio.h>
 #include <cstdio>
 #include <cstdlib>
+#include <windows.h>
 
 void cls()
 {
@@ -19,9 +20,33 @@ void put(std::string_view text)
     std::fflush(stdout);
 }
 
+namespace {
+
+// Whether the console is still there to give keys.
+bool console()
+{
+    HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (in == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD mode;
+    bool there = GetConsoleMode(in, &mode);
+    CloseHandle(in);
+    return there;
+}
+
+} // namespace
+
 int getkey()
 {
-    // EOF once the console is gone and no key can come any more.
     int c = _getche();
-    return c == EOF ? -1 : c & 0xff;
+    if (c != EOF)
+        return c & 0xff;
+    // The runtime hands a key over as a signed char, so the key 0xff (the
+    // no-break space of code page 437) comes back as EOF, and unechoed. EOF
+    // means the end only once the console is gone and no key can come any more.
+    if (!console())
+        return -1;
+    _putch(0xff);
+    return 0xff;
 }

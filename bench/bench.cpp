@@ -2,7 +2,8 @@
 // floor program beside it, their keys taken in turn so that noise on the
 // machine hits both alike; and keys a second from a file, for the game and for
 // two floors: one that answers each key with a read() and a write(), and one
-// that reads and writes in large blocks.
+// that reads and writes in large blocks. A run too short or too noisy to
+// stand as a result says so, and why.
 //
 // roomwalk-bench [--keys N] [--rounds R] [--file-keys M]
 
@@ -138,8 +139,9 @@ int keyfile(int keys)
     return fd;
 }
 
-// Keys a second, read from the file, with the screen in /dev/null.
-double throughput(const char *path, int fd, int keys)
+// Seconds the program takes over the keys in the file, with the screen in
+// /dev/null.
+double seconds(const char *path, int fd)
 {
     lseek(fd, 0, SEEK_SET);
     auto t0 = clk::now();
@@ -153,10 +155,9 @@ double throughput(const char *path, int fd, int keys)
     }
     int status;
     waitpid(pid, &status, 0);
-    double secs = std::chrono::duration<double>(clk::now() - t0).count();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         die(std::string(path) + " failed on keys from a file");
-    return keys / secs;
+    return std::chrono::duration<double>(clk::now() - t0).count();
 }
 
 double percentile(std::vector<double> v, double p)
@@ -164,6 +165,48 @@ double percentile(std::vector<double> v, double p)
     std::sort(v.begin(), v.end());
     size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
     return v[i];
+}
+
+// The medians of each round's share of the figures, which come round after
+// round.
+std::vector<double> medians(const std::vector<double> &v, int rounds)
+{
+    std::vector<double> m;
+    size_t each = v.size() / static_cast<size_t>(rounds);
+    for (size_t r = 0; r < static_cast<size_t>(rounds); ++r)
+        m.push_back(
+            percentile(std::vector<double>(v.begin() + r * each, v.begin() + (r + 1) * each), 0.5));
+    return m;
+}
+
+double spread(const std::vector<double> &v)
+{
+    auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+    return *hi / *lo;
+}
+
+// What makes a run's figures no result: too few keys for a 99th percentile,
+// too few rounds for a median to set aside one round that the machine
+// disturbed, rounds that disagree, and a fixed cost of starting a program that
+// weighs in its round.
+const int fewestkeys = 1000;
+const int fewestrounds = 3;
+const double widestspread = 1.25;
+const double heaviestart = 0.1;
+
+bool trusted = true;
+
+std::string fixed(double v, int decimals)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+void distrust(const std::string &why)
+{
+    std::printf("This run cannot be trusted: %s.\n", why.c_str());
+    trusted = false;
 }
 
 int number(const char *s)
@@ -229,9 +272,19 @@ int main(int argc, char **argv)
     for (int r = 0; r < rounds; ++r)
         for (int i = 0; i < 3; ++i) {
             streamer &s = streamers[(r + i) % 3];
-            s.rates.push_back(throughput(s.path, fd, filekeys));
+            s.rates.push_back(filekeys / seconds(s.path, fd));
         }
     close(fd);
+    // What starting each program costs, from a file without keys.
+    int none = keyfile(0);
+    double startup[3];
+    for (int i = 0; i < 3; ++i) {
+        std::vector<double> t;
+        for (int r = 0; r < rounds; ++r)
+            t.push_back(seconds(streamers[i].path, none));
+        startup[i] = percentile(t, 0.5);
+    }
+    close(none);
 
     std::printf("%d keys a program through a pseudo-terminal, in %d rounds of alternate keys\n",
                 each * rounds, rounds);
@@ -240,8 +293,22 @@ int main(int argc, char **argv)
     for (auto &s : subjects)
         std::printf("%-6s %12.1f %12.1f %14.2f %12zu\n", s.name, percentile(s.micros, 0.5),
                     percentile(s.micros, 0.99), static_cast<double>(s.writes) / s.keys, s.frame);
-    std::printf("game/floor median ratio: %.3f\n\n",
-                percentile(game.micros, 0.5) / percentile(floor.micros, 0.5));
+    double ratio = percentile(game.micros, 0.5) / percentile(floor.micros, 0.5);
+    std::printf("game/floor median ratio: %.3f\n", ratio);
+    if (ratio < 1)
+        distrust("the game's median is below the floor's, which does less for each key, so the "
+                 "difference between them is lost in the noise");
+    if (each * rounds < fewestkeys)
+        distrust(std::to_string(each * rounds) + " typed keys a program, fewer than the " +
+                 std::to_string(fewestkeys) + " a 99th percentile needs; give more --keys");
+    if (rounds < fewestrounds)
+        distrust(std::to_string(rounds) + " rounds, fewer than the " +
+                 std::to_string(fewestrounds) + " a median needs; give more --rounds");
+    for (auto &s : subjects)
+        if (double w = spread(medians(s.micros, rounds)); w > widestspread)
+            distrust(std::string("the ") + s.name + "'s median differs by a factor of " +
+                     fixed(w, 2) + " between rounds");
+    std::printf("\n");
 
     std::printf(
         "%d keys a program from a file, the screen into /dev/null, in %d rounds on CPU %d\n",
@@ -254,5 +321,17 @@ int main(int argc, char **argv)
     }
     std::printf("game/floor: %.1f times as fast; block floor/game: %.2f\n", rate[0] / rate[1],
                 rate[2] / rate[0]);
+    for (int i = 0; i < 3; ++i) {
+        std::string name = streamers[i].name;
+        if (double w = spread(streamers[i].rates); w > widestspread)
+            distrust("the " + name + "'s keys a second differ by a factor of " + fixed(w, 2) +
+                     " between rounds");
+        double round = filekeys / rate[i];
+        if (startup[i] > heaviestart * round)
+            distrust("starting the " + name + " takes " + fixed(startup[i] * 1000, 1) +
+                     " ms of its round's " + fixed(round * 1000, 1) + " ms; give more --file-keys");
+    }
+    if (trusted)
+        std::printf("Enough keys and rounds, and the rounds agree: the figures stand.\n");
     return 0;
 }

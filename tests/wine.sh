@@ -6,7 +6,12 @@
 set -euo pipefail
 zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 mkdir -p "$2"
-export WINEPREFIX="$(cd "$2" && pwd)" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX=$(cd "$2" && pwd)
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine takes the console's code page from the locale, and reads the terminal as
+# UTF-8 only in a UTF-8 locale: C.UTF-8 gives code page 437, and keys such as ä
+# arrive as the one character they are.
+export LC_ALL=C.UTF-8
 src=$3
 sock="roomwalk-wine-$$"
 unpacked=$(mktemp -d)
@@ -24,7 +29,7 @@ folder=$(basename "$zip" .zip)
 files=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
 want="./$folder/LICENSE.txt ./$folder/README.txt ./$folder/roomwalk.exe "
 [ "$files" = "$want" ] || { printf 'the zip holds: %s\nwant: %s\n' "$files" "$want"; exit 1; }
-for text in README.md:README.txt LICENSE:LICENSE.txt; do
+for text in packaging/windows/README.txt:README.txt LICENSE:LICENSE.txt; do
     cmp <(sed 's/$/\r/' "$src/${text%%:*}") "$unpacked/$folder/${text#*:}" ||
         { echo "${text#*:} is not ${text%%:*} with Windows line ends"; exit 1; }
 done
@@ -78,3 +83,21 @@ tm send-keys -t game w
 expect 2 0 ""
 tm send-keys -t game s
 expect 2 1 ""
+
+# Keys above 0x7f echo as code page 437 draws them and move nothing, those
+# too whose low seven bits are a movement key: ß, Σ, ≤ and ≈ are 0xe1, 0xe4,
+# 0xf3 and 0xf7, that is a, d, s and w with the high bit set. Each key's echo
+# is on the pane before its step would be; the x after it, which moves
+# nothing, is echoed only once the key has been answered, so "ßx" right of
+# the room shows that ß left the room as it was.
+echoes=
+for key in ß Σ ≤ ≈ ä é; do
+    tm send-keys -t game -l "${key}x"
+    echoes+="${key}x"
+    expect 2 1 "$echoes"
+done
+# The runtime hands 0xff, the no-break space, over as EOF; the game goes on.
+tm send-keys -t game -l $'\u00a0x'
+expect 2 1 "$echoes"$'\u00a0x'
+tm send-keys -t game d
+expect 3 1 ""
