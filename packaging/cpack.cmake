@@ -5,9 +5,13 @@
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} ${CPACK_ROOMWALK_EPOCH})
 endif()
+# A zip's times are those of a wall clock, told in the packer's time zone.
+set(ENV{TZ} UTC0)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/modes.cmake)
 
 if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_ROOMWALK_DEB_PROJECTS)
   set(CPACK_INSTALL_CMAKE_PROJECTS "${CPACK_ROOMWALK_DEB_PROJECTS}")
   # dpkg-shlibdeps looks for the libraries of the architecture built for.
   set(ENV{DEB_HOST_ARCH} ${CPACK_ROOMWALK_DEB_ARCH})
+  set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/repack.cmake)
 endif()
