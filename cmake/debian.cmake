@@ -83,10 +83,8 @@ install(FILES ${debian}/roomwalk.6.gz DESTINATION share/man/man6 COMPONENT debia
 install(FILES ${debian}/copyright ${debian}/changelog.gz DESTINATION share/doc/roomwalk
         COMPONENT debian EXCLUDE_FROM_ALL)
 
-# Only the DEB generator takes this layout, and only it asks dpkg-shlibdeps;
-# see packaging/cpack.cmake.
+# Only the DEB generator takes this layout; see packaging/cpack.cmake.
 set(CPACK_ROOMWALK_DEB_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};debian;/")
-set(CPACK_ROOMWALK_DEB_ARCH "${ROOMWALK_DEB_ARCH}")
 if(ROOMWALK_DEB_ARCH)
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${ROOMWALK_DEB_ARCH}")
 endif()

@@ -35,6 +35,14 @@ for arch in arm64 armhf; do
     dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
 done
 need libc6:arm64 libstdc++6:arm64 libc6:armhf libstdc++6:armhf
+# Wine's 32-bit loader for ARM, which apt takes for wine's once those
+# architectures are there, puts itself where the PC's loader is looked for,
+# and no Windows program starts.
+for arch in arm64 armhf; do
+    if dpkg-query -W -f='${Status}' "wine32:$arch" 2>/dev/null | grep -q 'ok installed'; then
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y "wine32:$arch"
+    fi
+done
 
 jobs=$(nproc)
 suite() {
