@@ -39,7 +39,10 @@ listing() { # FILE: the archive's members, with their modes, owners and times
         dpkg-deb --ctrl-tarfile "$1" | tar -tv --full-time
         dpkg-deb --fsys-tarfile "$1" | tar -tv --full-time
         ;;
-    *) cmake -E tar tvf "$1" ;;
+    *) # each line of the long listing headed by the name of its entry
+        zipinfo -v "$1" | awk '/^Central directory entry/ { entry = 1 }
+            entry && /^  [^ ]/ && !/^  There / { name = $1; entry = 0 }
+            NR > 1 { print name ": " $0 }' ;;
     esac
 }
 unpack() { # FILE DIR

@@ -25,7 +25,7 @@ need() { # PACKAGE...: those of them not installed yet
     fi
 }
 need cmake g++ make pkg-config libgtest-dev libvterm-dev groff-base tmux \
-    g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev lintian \
+    g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev lintian unzip \
     g++-11 clang libc++-dev libc++abi-dev googletest \
     g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user
 # The ARM packages' libraries, for dpkg-shlibdeps and for qemu-user. The
