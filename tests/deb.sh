@@ -2,22 +2,34 @@
 # Makes the Debian package as the README says, in a Release build folder of
 # its own, and checks it without touching the machine: lintian, the package's
 # fields and files, how the game was built, and the unpacked game played
-# through a pipe.
-# deb.sh SOURCE-DIR WORK-DIR VERSION
+# through a pipe. With an architecture, a toolchain file and an emulator, the
+# same for a package cross-built for that architecture, its game played in the
+# emulator.
+# deb.sh SOURCE-DIR WORK-DIR VERSION [ARCH TOOLCHAIN-FILE EMULATOR...]
 set -euo pipefail
 src=$(cd "$1" && pwd)
 build="$2/build"
 version=$3
+arch=$(dpkg --print-architecture)
+cross=()
+emulator=()
+if [ $# -gt 3 ]; then
+    arch=$4
+    cross=(-DCMAKE_TOOLCHAIN_FILE="$5")
+    emulator=("${@:6}")
+fi
 here=$(dirname "$0")
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 fail() { echo "$@"; exit 1; }
 
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "${cross[@]}" >/dev/null
 cmake --build "$build" >/dev/null
+# A build with nothing to do runs nothing.
+again=$(cmake --build "$build" | grep -v -e 'Built target' -e 'no work to do' || true)
+[ -z "$again" ] || fail "a second build ran: $again"
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-arch=$(dpkg --print-architecture)
 deb="$build/roomwalk_${version}_${arch}.deb"
 [ -f "$deb" ] || fail "no $deb; cpack made: $(ls "$build"/*.deb)"
 
@@ -57,8 +69,8 @@ grep -q "^ Permission is hereby granted, free of charge" "$doc/copyright" || fai
 # Built with Debian's hardening flags: each of those dpkg-buildflags gives,
 # but for its optimisation and debugging, is on every compile of the game;
 # the linker's and the compiler's leave their marks on the program.
-flags=$(cd "$src" && DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS &&
-    DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP="-g -O2" dpkg-buildflags --get CXXFLAGS)
+flags=$(cd "$src" && export DEB_HOST_ARCH="$arch" DEB_BUILD_MAINT_OPTIONS=hardening=+all &&
+    dpkg-buildflags --get CPPFLAGS && DEB_CXXFLAGS_MAINT_STRIP="-g -O2" dpkg-buildflags --get CXXFLAGS)
 for source in main.cpp console_posix.cpp; do
     command=$(grep "\"command\": .*/$source\"" "$build/compile_commands.json" | grep -v bench)
     for flag in $flags; do
@@ -72,5 +84,5 @@ readelf -dW "$game" | grep -q 'FLAGS.*BIND_NOW' || fail "not bound at once"
 readelf --dyn-syms -W "$game" | grep -q __stack_chk_fail || fail "no stack protector"
 readelf -SW "$game" | grep -q '\.symtab' && fail "not stripped"
 
-"$here/played.sh" "$game"
+"$here/played.sh" "${emulator[@]}" "$game"
 echo "Debian package ok: $(basename "$deb")"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the tests need where it is missing, then builds and runs the
 # whole suite through CTest, warnings as errors, four times:
-# - with g++, the Debian package made and checked, and the Windows executable
-#   cross-built, zipped and played under Wine;
+# - with g++, the Debian packages for this machine, arm64 and armhf made and
+#   checked, the ARM games played in qemu-user, and the Windows executable
+#   cross-built, zipped and played under Wine; every release file made twice
+#   and compared;
 # - with g++ under AddressSanitizer and UndefinedBehaviorSanitizer;
 # - with g++ 11;
 # - with clang and its standard library, libc++, with GoogleTest built from
@@ -10,19 +12,37 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config libgtest-dev libvterm-dev groff-base tmux
-    g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev lintian
-    g++-11 clang libc++-dev libc++abi-dev googletest)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+sudo=
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+need() { # PACKAGE...: those of them not installed yet
+    local p missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        $sudo apt-get update
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
+    fi
+}
+need cmake g++ make pkg-config libgtest-dev libvterm-dev groff-base tmux \
+    g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev lintian unzip \
+    g++-11 clang libc++-dev libc++abi-dev googletest \
+    g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user
+# The ARM packages' libraries, for dpkg-shlibdeps and for qemu-user. The
+# foreign architectures come after everything else, lest apt take the ARM
+# builds of packages that are wanted only for this machine.
+for arch in arm64 armhf; do
+    dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
 done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
-fi
+need libc6:arm64 libstdc++6:arm64 libc6:armhf libstdc++6:armhf
+# Wine's 32-bit loader for ARM, which apt takes for wine's once those
+# architectures are there, puts itself where the PC's loader is looked for,
+# and no Windows program starts.
+for arch in arm64 armhf; do
+    if dpkg-query -W -f='${Status}' "wine32:$arch" 2>/dev/null | grep -q 'ok installed'; then
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y "wine32:$arch"
+    fi
+done
 
 jobs=$(nproc)
 suite() {
