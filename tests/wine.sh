@@ -6,7 +6,8 @@
 set -euo pipefail
 zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 mkdir -p "$2"
-export WINEPREFIX="$(cd "$2" && pwd)" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX=$(cd "$2" && pwd)
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 src=$3
 sock="roomwalk-wine-$$"
 unpacked=$(mktemp -d)
