@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -31,7 +32,8 @@ using clk = std::chrono::steady_clock;
 
 [[noreturn]] void die(const std::string &why)
 {
-    std::fprintf(stderr, "roomwalk-bench: %s\n", why.c_str());
+    // Ending with status 1 says it all where stderr can take no more.
+    (void)std::fprintf(stderr, "roomwalk-bench: %s\n", why.c_str());
     std::exit(1);
 }
 
@@ -163,7 +165,7 @@ double seconds(const char *path, int fd)
 double percentile(std::vector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
-    size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    size_t i = static_cast<size_t>(std::lround(p * static_cast<double>(v.size() - 1)));
     return v[i];
 }
 

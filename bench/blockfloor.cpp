@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -34,7 +34,7 @@ int main()
                 continue;
             if (used + frame.size() > sizeof out && !flush())
                 return 1;
-            std::memcpy(out + used, frame.data(), frame.size());
+            std::copy(frame.begin(), frame.end(), out + used);
             used += frame.size();
         }
     }
