@@ -6,7 +6,8 @@
 // once.
 //
 // When the keys come from a terminal, its modes are changed in one place
-// (enter) and put back in one place (leave), on every way out. The handlers of
+// (enter) and put back in one place (leave), on every way out: the end of the
+// keys, a failure, and each signal that ends the game. The handlers of
 // the signals that stop, continue or resize the game only take note; the key
 // loop acts on their notes in order, between two keys and while it waits for a
 // key or for the screen to take more output. A signal that ends the game puts
@@ -57,7 +58,7 @@ size_t next;
 
 // Output held back while more keys are there already goes out once it reaches
 // this much, so that a long run of keys streams out steadily.
-const size_t holdback = 64 * 1024;
+const size_t holdback = size_t{64} * 1024;
 
 // Written by the game but not yet handed to the screen: pending[first, held),
 // at most the bound and the answer to one more key.
@@ -172,12 +173,12 @@ bool foreground()
 
 void raisedefault(int sig)
 {
-    signal(sig, SIG_DFL);
+    static_cast<void>(signal(sig, SIG_DFL));
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, sig);
     sigprocmask(SIG_UNBLOCK, &only, nullptr);
-    raise(sig);
+    static_cast<void>(raise(sig));
 }
 
 void ring()
@@ -233,7 +234,7 @@ void stopself(int sig)
     struct sigaction stop = {}, kept;
     stop.sa_handler = SIG_DFL;
     sigaction(sig, &stop, &kept);
-    raise(sig);
+    static_cast<void>(raise(sig));
     sigaction(sig, &kept, nullptr);
 }
 
@@ -443,7 +444,6 @@ void setup()
     handle(SIGTSTP, onstop);
     handle(SIGCONT, oncont);
     handle(SIGWINCH, onwinch);
-    std::atexit(leave);
     enter();
 }
 
@@ -498,6 +498,7 @@ int getkey()
             continue;
         // The end of the keys, or a terminal that hung up, ends the game.
         if (n == 0 || (keystty && errno == EIO)) {
+            leave();
             // The shell's prompt then starts below the room, not right of it.
             if (screentty && !fullscreen) {
                 add("\n");

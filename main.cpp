@@ -19,7 +19,7 @@ void generate1(std::int32_t x, std::int32_t y)
     // The whole frame is built here and goes to the console at once, so that
     // no half-drawn room is ever on the screen.
     static const char title[] = "WSAD - Sterwoanie\nVovovade Zezozoriz Adivod Ruv'a\n";
-    char frame[sizeof title - 1 + 6 * 11];
+    char frame[sizeof title - 1 + std::size_t{6} * 11];
     std::size_t n = sizeof title - 1;
     std::memcpy(frame, title, n);
     for (int r = 0; r < 6; ++r) {

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -174,8 +175,8 @@ double percentile(std::vector<double> v, double p)
 std::vector<double> medians(const std::vector<double> &v, int rounds)
 {
     std::vector<double> m;
-    size_t each = v.size() / static_cast<size_t>(rounds);
-    for (size_t r = 0; r < static_cast<size_t>(rounds); ++r)
+    auto each = static_cast<std::ptrdiff_t>(v.size()) / rounds;
+    for (std::ptrdiff_t r = 0; r < rounds; ++r)
         m.push_back(
             percentile(std::vector<double>(v.begin() + r * each, v.begin() + (r + 1) * each), 0.5));
     return m;
@@ -201,7 +202,7 @@ bool trusted = true;
 std::string fixed(double v, int decimals)
 {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    (void)std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
     return buf;
 }
 
@@ -282,6 +283,7 @@ int main(int argc, char **argv)
     double startup[3];
     for (int i = 0; i < 3; ++i) {
         std::vector<double> t;
+        t.reserve(static_cast<size_t>(rounds));
         for (int r = 0; r < rounds; ++r)
             t.push_back(seconds(streamers[i].path, none));
         startup[i] = percentile(t, 0.5);

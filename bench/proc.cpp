@@ -98,7 +98,7 @@ bool waitstowrite(pid_t pid)
 char state(pid_t pid)
 {
     std::string s = status(pid, "State");
-    return s.empty() ? 0 : s[0];
+    return s.empty() ? '\0' : s[0];
 }
 
 long yielded(pid_t pid)

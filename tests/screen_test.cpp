@@ -169,8 +169,8 @@ std::string crlf(const std::string &bytes)
     return out;
 }
 
-const std::string altscreen = "\x1b[?1049h";
-const std::string mainscreen = "\x1b[?1049l";
+const char altscreen[] = "\x1b[?1049h";
+const char mainscreen[] = "\x1b[?1049l";
 
 // Types an ignored key once what came before it is done, and returns every
 // byte the game has written since the mark, that key's echo last: the game
@@ -449,8 +449,8 @@ struct resume {
 TEST(Screen, OneRepaintPerResume)
 {
     const resume resumes[] = {
-        {"fg", true, mainscreen + altscreen},
-        {"a stop the kernel discards", false, mainscreen + altscreen},
+        {"fg", true, std::string(mainscreen) + altscreen},
+        {"a stop the kernel discards", false, std::string(mainscreen) + altscreen},
         {"SIGCONT alone", true, ""},
     };
     for (const auto &r : resumes) {

@@ -19,7 +19,7 @@
 
 namespace {
 
-const auto patience = std::chrono::seconds(10);
+constexpr auto patience = std::chrono::seconds(10);
 
 void say(int fd, const std::string &s)
 {
@@ -55,7 +55,7 @@ void say(int fd, const std::string &s)
         dup2(file, STDOUT_FILENO);
         close(file);
     }
-    signal(SIGTTOU, SIG_DFL);
+    (void)signal(SIGTTOU, SIG_DFL);
     execl(ROOMWALK, ROOMWALK, static_cast<char *>(nullptr));
     _exit(127);
 }
@@ -64,7 +64,7 @@ void say(int fd, const std::string &s)
 // reports what becomes of it and takes the terminal back when it stops.
 [[noreturn]] void runshell(int tty, int events, int commands, const start &how)
 {
-    signal(SIGTTOU, SIG_IGN);
+    (void)signal(SIGTTOU, SIG_IGN);
     pid_t game = fork();
     if (game == 0) {
         setpgid(0, 0);
@@ -169,7 +169,7 @@ terminal::terminal(const start &how)
         close(cmd[1]);
         setsid();
         if (how.nohup)
-            signal(SIGHUP, SIG_IGN);
+            (void)signal(SIGHUP, SIG_IGN);
         ioctl(slave, TIOCSCTTY, 0);
         if (how.bash)
             runbash(slave);

@@ -279,8 +279,8 @@ ended runended(const ending_case &c, rlim_t limit = RLIM_INFINITY)
     if (pid < 0)
         throw std::runtime_error("fork");
     if (pid == 0) {
-        signal(SIGPIPE, SIG_DFL);
-        signal(SIGXFSZ, SIG_IGN); // so that a file at its limit fails the write
+        (void)signal(SIGPIPE, SIG_DFL);
+        (void)signal(SIGXFSZ, SIG_IGN); // so that a file at its limit fails the write
         struct rlimit size = {limit, limit};
         setrlimit(RLIMIT_FSIZE, &size);
         dup2(from >= 0 ? from : keys[0], STDIN_FILENO);
@@ -298,7 +298,7 @@ ended runended(const ending_case &c, rlim_t limit = RLIM_INFINITY)
     close(keys[0]);
     close(out[1]);
     close(err[1]);
-    signal(SIGPIPE, SIG_IGN);
+    (void)signal(SIGPIPE, SIG_IGN);
     if (!c.from && write(keys[1], c.keys.data(), c.keys.size()) < 0 && errno != EPIPE)
         throw std::runtime_error("write the keys");
     close(keys[1]);
