@@ -350,18 +350,35 @@ void flush()
     }
 }
 
-void add(std::string_view text)
+// Inline, as hold and add run three times for every key of a stream: for the
+// echo, the clear and the frame.
+inline void hold(std::string_view text)
 {
-    while (!text.empty()) {
-        if (held == sizeof pending)
-            flush();
-        size_t n = std::min(text.size(), sizeof pending - held);
-        if (fullscreen)
-            shown.append(text.data(), n);
-        std::memcpy(pending + held, text.data(), n);
-        held += n;
-        text.remove_prefix(n);
+    if (fullscreen)
+        shown.append(text.data(), text.size());
+    std::memcpy(pending + held, text.data(), text.size());
+    held += text.size();
+}
+
+// Holds text that does not fit in the room left: what is held goes out
+// first, and only an answer larger than all the room goes out in pieces.
+void holdlarge(std::string_view text)
+{
+    flush();
+    while (text.size() > sizeof pending) {
+        hold(text.substr(0, sizeof pending));
+        text.remove_prefix(sizeof pending);
+        flush();
     }
+    hold(text);
+}
+
+inline void add(std::string_view text)
+{
+    if (text.size() > sizeof pending - held)
+        holdlarge(text);
+    else
+        hold(text);
 }
 
 void handle(int sig, void (*fn)(int))
