@@ -313,8 +313,10 @@ void attend()
     fail("cannot write the screen", k == 0 ? "nothing was written" : std::strerror(err));
 }
 
-// Writes p[done, n) to the screen; false as soon as a signal is noted, with
-// done saying how far it got.
+// Writes p[done, n) to the screen; false once a signal is noted, with done
+// saying how far it got. A note is seen before each write and when a signal
+// cuts a write short; one that comes just as a write begins waits for that
+// write to end, as nothing tells a write on a shared descriptor to give up.
 bool send(const char *p, size_t n, size_t &done)
 {
     while (done < n) {
@@ -387,6 +389,7 @@ void handle(int sig, void (*fn)(int))
     sigaction(sig, nullptr, &old);
     // A signal ignored by whoever started the game stays ignored, and one that
     // a runtime already watches (a sanitizer's crash report) stays with it.
+    // Without a note of SIGCONT, a stop counts as one the kernel discarded.
     if (old.sa_handler != SIG_DFL)
         return;
     struct sigaction act = {};
@@ -397,9 +400,30 @@ void handle(int sig, void (*fn)(int))
     sigaction(sig, &act, nullptr);
 }
 
-const int endingsignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGPIPE, SIGALRM, SIGUSR1,
-                             SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGABRT, SIGSEGV,
-                             SIGBUS,  SIGFPE,  SIGILL,  SIGTRAP,   SIGSYS};
+// Every signal whose default action ends the process, but SIGKILL.
+const int endingsignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ,
+    SIGVTALRM, SIGPROF, SIGABRT, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGTRAP, SIGSYS,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
+
+template <typename F> void eachending(F f)
+{
+    for (int sig : endingsignals)
+        f(sig);
+#ifdef SIGRTMIN
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        f(sig);
+#endif
+}
 
 // The pipe's ends go above the standard descriptors, so that a closed
 // standard output is never mistaken for one of them.
@@ -411,7 +435,7 @@ bool makewake()
     for (int i = 0; i < 2; ++i) {
         wake[i] = fcntl(fds[i], F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
         close(fds[i]);
-        if (wake[i] < 0)
+        if (wake[i] < 0 || wake[i] >= FD_SETSIZE)
             return false;
         fcntl(wake[i], F_SETFL, O_NONBLOCK);
     }
@@ -445,8 +469,7 @@ void setup()
 #endif
 
     sigemptyset(&handled);
-    for (int sig : endingsignals)
-        sigaddset(&handled, sig);
+    eachending([](int sig) { sigaddset(&handled, sig); });
     for (int sig : {SIGTSTP, SIGCONT, SIGWINCH, SIGTTOU})
         sigaddset(&handled, sig);
     if (!makewake()) {
@@ -456,12 +479,16 @@ void setup()
             fd = -1;
         }
     }
-    for (int sig : endingsignals)
-        handle(sig, onending);
+    eachending([](int sig) { handle(sig, onending); });
     handle(SIGTSTP, onstop);
     handle(SIGCONT, oncont);
     handle(SIGWINCH, onwinch);
-    enter();
+    // Started in the background, the game waits for the terminal before it
+    // touches it.
+    if (foreground())
+        enter();
+    else
+        suspend(SIGTTOU);
 }
 
 } // namespace

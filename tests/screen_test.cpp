@@ -377,6 +377,22 @@ bool eventually(const std::function<bool()> &done)
     return true;
 }
 
+// Started in the background, the game stops before it touches the terminal,
+// and fg brings it in.
+TEST(Screen, StartedInTheBackground)
+{
+    start how;
+    how.background = true;
+    terminal t(how);
+    EXPECT_EQ(t.event(), "stopped 22");
+    EXPECT_EQ(t.since, "");
+    EXPECT_TRUE(same(t.modes(), t.before));
+    t.fg();
+    expect_room(t, 1, 1);
+    ASSERT_TRUE(t.settle());
+    EXPECT_EQ(t.since, crlf(altscreen + frame(1, 1)));
+}
+
 // The same with bash: after Ctrl+Z, kill %1 ends the game, and after bg the
 // game stops again at once, until fg brings it back.
 TEST(Screen, SuspendedGameUnderBash)

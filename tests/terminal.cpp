@@ -68,11 +68,13 @@ void say(int fd, const std::string &s)
     pid_t game = fork();
     if (game == 0) {
         setpgid(0, 0);
-        tcsetpgrp(tty, getpid());
+        if (!how.background)
+            tcsetpgrp(tty, getpid());
         startgame(tty, how);
     }
     setpgid(game, game);
-    tcsetpgrp(tty, game);
+    if (!how.background)
+        tcsetpgrp(tty, game);
     say(events, "pid " + std::to_string(game));
     for (;;) {
         int st;

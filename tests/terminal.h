@@ -17,6 +17,8 @@ struct start {
     // Without one it leads its own session, whose process group is orphaned,
     // so the kernel discards every stop of it.
     bool shell = true;
+    // The shell starts the game in the background, as roomwalk & does.
+    bool background = false;
     // The game and the shell start with SIGHUP ignored, so that a hangup
     // reaches the game as the end of its input.
     bool nohup = false;
