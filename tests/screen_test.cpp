@@ -5,7 +5,9 @@
 #include "room.h"
 #include "terminal.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -375,6 +377,52 @@ bool eventually(const std::function<bool()> &done)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+// Keys from the terminal and the screen into a pipe that is not read: Ctrl+Z
+// while the game blocks writing drops nothing of what was held for the pipe,
+// and every key's answer comes out whole, in order, once the pipe is read.
+TEST(Screen, SuspendWhileBlockedWritingIntoAPipe)
+{
+    char dir[] = "/tmp/roomwalk-pipe-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string fifo = std::string(dir) + "/screen";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const std::string keys = paste();
+    const std::vector<place> states = walk(keys);
+    std::string want = frame(1, 1);
+    for (size_t k = 0; k < keys.size(); ++k) {
+        want += keys[k];
+        if (states[k + 1].echoes.empty())
+            want += frame(states[k + 1].x, states[k + 1].y);
+    }
+    start how;
+    how.lflagon = NOFLSH;
+    how.screenfile = fifo;
+    terminal t(how);
+    t.send(keys, false);
+    ASSERT_TRUE(waitstowrite(t.pid));
+    t.send("\x1a", false);
+    EXPECT_EQ(t.event(), "stopped 20");
+    t.fg();
+    std::string got;
+    char buf[65536];
+    auto drain = [&] {
+        for (ssize_t n; (n = read(reader, buf, sizeof buf)) > 0;)
+            got.append(buf, static_cast<size_t>(n));
+    };
+    // Read until the game has answered every key and waits for more.
+    EXPECT_TRUE(eventually([&] {
+        drain();
+        return got.size() >= want.size() && reading(t.pid);
+    }));
+    drain();
+    EXPECT_TRUE(got == want) << "got " << got.size() << " bytes of " << want.size();
+    close(reader);
+    unlink(fifo.c_str());
+    rmdir(dir);
 }
 
 // Started in the background, the game stops before it touches the terminal,
