@@ -25,17 +25,6 @@ bool sleepsin(pid_t pid, long &call, unsigned long (&args)[6])
     return true;
 }
 
-bool within(const std::function<bool()> &done)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
-
 long count(pid_t pid, const std::string &field)
 {
     std::ifstream io("/proc/" + std::to_string(pid) + "/io");
@@ -63,6 +52,17 @@ std::string status(pid_t pid, const std::string &name)
 
 } // namespace
 
+bool eventually(const std::function<bool()> &done)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
 bool reading(pid_t pid)
 {
     long call;
@@ -87,12 +87,12 @@ bool writing(pid_t pid)
 
 bool waitsforkey(pid_t pid)
 {
-    return within([pid] { return reading(pid); });
+    return eventually([pid] { return reading(pid); });
 }
 
 bool waitstowrite(pid_t pid)
 {
-    return within([pid] { return writing(pid); });
+    return eventually([pid] { return writing(pid); });
 }
 
 char state(pid_t pid)

@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 
+#include <functional>
+
 // Whether the process is asleep waiting for its standard input, which the game
 // is only once it has answered every key it has taken: in read() itself, or in
 // select() with nothing to write.
@@ -11,6 +13,10 @@ bool reading(pid_t pid);
 // Whether the process is asleep waiting for its standard output to take more:
 // in write() itself, or in select() for it.
 bool writing(pid_t pid);
+
+// Waits until done() holds, looking again every millisecond; false if it does
+// not come to that within a few seconds.
+bool eventually(const std::function<bool()> &done);
 
 // Waits until the process is reading its standard input; false if it does not
 // come to that within a few seconds.

@@ -19,10 +19,15 @@ endif()
 # optimisation and debugging.
 if(CMAKE_BUILD_TYPE STREQUAL "Release")
   find_program(DPKG_BUILDFLAGS dpkg-buildflags)
-  if(DPKG_BUILDFLAGS AND ROOMWALK_DEB_ARCH)
+  if(DPKG_BUILDFLAGS)
+    # Where the architecture is not known, dpkg-buildflags gives this machine's.
+    set(host)
+    if(ROOMWALK_DEB_ARCH)
+      set(host DEB_HOST_ARCH=${ROOMWALK_DEB_ARCH})
+    endif()
     foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
       execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env DEB_HOST_ARCH=${ROOMWALK_DEB_ARCH} DEB_BUILD_MAINT_OPTIONS=hardening=+all
+        COMMAND ${CMAKE_COMMAND} -E env ${host} DEB_BUILD_MAINT_OPTIONS=hardening=+all
                 "DEB_CXXFLAGS_MAINT_STRIP=-g -O2" ${DPKG_BUILDFLAGS} --get ${kind}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
         OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE)

@@ -5,7 +5,7 @@
 # reproducible-builds convention has it.
 
 set(ROOMWALK_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
-if(NOT ROOMWALK_EPOCH)
+if(ROOMWALK_EPOCH STREQUAL "")
   if(NOT ROOMWALK_RELEASED MATCHES "^([0-9]+)-([0-9]+)-([0-9]+)T([0-9]+):([0-9]+):([0-9]+)Z$")
     message(FATAL_ERROR "ROOMWALK_RELEASED is not YYYY-MM-DDThh:mm:ssZ: ${ROOMWALK_RELEASED}")
   endif()
@@ -31,7 +31,7 @@ set(outside "$ENV{SOURCE_DATE_EPOCH}")
 set(ENV{SOURCE_DATE_EPOCH} ${ROOMWALK_EPOCH})
 string(TIMESTAMP ROOMWALK_DATE "%Y-%m-%d" UTC)
 string(TIMESTAMP ROOMWALK_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-if(outside)
+if(NOT outside STREQUAL "")
   set(ENV{SOURCE_DATE_EPOCH} "${outside}")
 else()
   unset(ENV{SOURCE_DATE_EPOCH})

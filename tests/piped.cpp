@@ -28,7 +28,7 @@ run piped(const std::string &keys, const std::vector<size_t> &pieces, int nonblo
         if (nonblocking & keysnonblocking)
             fcntl(STDIN_FILENO, F_SETFL, O_NONBLOCK);
         if (nonblocking & screennonblocking)
-            fcntl(STDOUT_FILENO, F_SETFL, O_NONBLOCK | O_WRONLY);
+            fcntl(STDOUT_FILENO, F_SETFL, O_NONBLOCK);
         for (int fd : {in[0], in[1], out[0], out[1]})
             close(fd);
         execl(ROOMWALK, ROOMWALK, static_cast<char *>(nullptr));

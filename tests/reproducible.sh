@@ -13,6 +13,15 @@ arch=$(dpkg --print-architecture)
 files=("roomwalk_${version}_$arch.deb" "roomwalk_${version}_arm64.deb" "roomwalk_${version}_armhf.deb"
     "roomwalk-$version-win64.zip")
 
+# A date set outside would stand in for the release's own, which is what is
+# tested here.
+unset SOURCE_DATE_EPOCH
+
+quiet() { # COMMAND...: runs it, and shows what it said only if it fails
+    local said
+    said=$("$@" 2>&1) || { printf '%s\n' "$said"; return 1; }
+}
+
 release() { # DIR: copies the source into DIR and makes every release file there
     local dir=$1 kind generator toolchain
     rm -rf "$dir"
@@ -23,9 +32,9 @@ release() { # DIR: copies the source into DIR and makes every release file there
         generator=${kind#*:}
         toolchain=()
         [ "${kind%:*}" = native ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$dir/source/cmake/${kind%:*}.cmake")
-        cmake -S "$dir/source" -B "$dir/${kind%:*}" -DCMAKE_BUILD_TYPE=Release "${toolchain[@]}" >/dev/null
-        cmake --build "$dir/${kind%:*}" >/dev/null 2>&1
-        (cd "$dir/${kind%:*}" && cpack -G "$generator" -B "$dir/out" >/dev/null)
+        quiet cmake -S "$dir/source" -B "$dir/${kind%:*}" -DCMAKE_BUILD_TYPE=Release "${toolchain[@]}"
+        quiet cmake --build "$dir/${kind%:*}"
+        (cd "$dir/${kind%:*}" && quiet cpack -G "$generator" -B "$dir/out")
     done
 }
 

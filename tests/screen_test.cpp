@@ -368,17 +368,6 @@ TEST(Screen, SuspendedGameEndsWhenKilled)
     }
 }
 
-bool eventually(const std::function<bool()> &done)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 // Keys from the terminal and the screen into a pipe that is not read: Ctrl+Z
 // while the game blocks writing drops nothing of what was held for the pipe,
 // and every key's answer comes out whole, in order, once the pipe is read.

@@ -122,9 +122,6 @@ void say(int fd, const std::string &s)
     _exit(127);
 }
 
-} // namespace
-
-namespace {
 int onprop(VTermProp prop, VTermValue *val, void *user)
 {
     if (prop == VTERM_PROP_ALTSCREEN) {
@@ -134,9 +131,7 @@ int onprop(VTermProp prop, VTermValue *val, void *user)
     }
     return 1;
 }
-} // namespace
 
-namespace {
 start plain(bool shell, bool nohup)
 {
     start how;
