@@ -552,22 +552,33 @@ TEST(Screen, OutputModesLeftOffByAnotherProgram)
     }
 }
 
-// A terminal whose open file another program left non-blocking: the game
-// sleeps until the terminal takes more output and until a key comes, and
-// drops nothing.
+struct nonblocking {
+    const char *which;
+    bool keys, screen;
+};
+
+// A terminal that another program left non-blocking, for the keys, the
+// screen or both: the game sleeps until the terminal takes more output and
+// until a key comes, and drops nothing.
 TEST(Screen, NonBlockingTerminal)
 {
-    start how;
-    how.nonblocking = true;
-    terminal t(how);
-    expect_room(t, 1, 1);
+    const nonblocking rows[] = {
+        {"keys", true, false}, {"screen", false, true}, {"both", true, true}};
     const std::string keys = paste();
     const place last = walk(keys).back();
-    busy(t, keys);
-    expect_room(t, last.x, last.y, last.echoes);
-    EXPECT_TRUE(t.settle());
-    t.send("d");
-    expect_room(t, last.x + 1, last.y);
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.which);
+        start how;
+        how.nonblockingkeys = r.keys;
+        how.nonblockingscreen = r.screen;
+        terminal t(how);
+        expect_room(t, 1, 1);
+        busy(t, keys);
+        expect_room(t, last.x, last.y, last.echoes);
+        EXPECT_TRUE(t.settle());
+        t.send("d");
+        expect_room(t, last.x + 1, last.y);
+    }
 }
 
 std::string contents(const std::string &path)

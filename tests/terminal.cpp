@@ -37,8 +37,16 @@ void say(int fd, const std::string &s)
     dup2(tty, STDERR_FILENO);
     if (tty > STDERR_FILENO)
         close(tty);
-    if (how.nonblocking)
+    if (how.nonblockingkeys && how.nonblockingscreen) {
         fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
+    } else if (how.nonblockingkeys || how.nonblockingscreen) {
+        int fd = how.nonblockingkeys ? STDIN_FILENO : STDOUT_FILENO;
+        int own = open(ttyname(fd), O_RDWR | O_NONBLOCK | O_NOCTTY);
+        if (own < 0)
+            _exit(126);
+        dup2(own, fd);
+        close(own);
+    }
     if (how.piped) {
         int keys[2];
         if (pipe(keys) != 0 || write(keys[1], how.keys.data(), how.keys.size()) !=

@@ -22,8 +22,11 @@ struct start {
     // The game and the shell start with SIGHUP ignored, so that a hangup
     // reaches the game as the end of its input.
     bool nohup = false;
-    // The terminal's open file is non-blocking, as another program may leave it.
-    bool nonblocking = false;
+    // The game's keys, its screen or both come from an open file of the
+    // terminal that is non-blocking, as another program may leave it: for
+    // both, the one open file they share; for one alone, one of its own.
+    bool nonblockingkeys = false;
+    bool nonblockingscreen = false;
     // Output and local modes turned off and on before the game starts, as
     // another program or the user may leave them.
     tcflag_t oflagoff = 0;
