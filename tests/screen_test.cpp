@@ -174,6 +174,16 @@ std::string crlf(const std::string &bytes)
 const char altscreen[] = "\x1b[?1049h";
 const char mainscreen[] = "\x1b[?1049l";
 
+// From the first frame, one step and two ignored keys: the screen the repaint
+// tests expect back, the player at 2,1 and the echoes returned.
+std::string stepped(terminal &t)
+{
+    expect_room(t, 1, 1);
+    t.send("dWq");
+    expect_room(t, 2, 1, "Wq");
+    return "Wq";
+}
+
 // Types an ignored key once what came before it is done, and returns every
 // byte the game has written since the mark, that key's echo last: the game
 // acts on all that came before a key first, so nothing later can be missed.
@@ -191,10 +201,7 @@ std::string answered(terminal &t, long x, long y, std::string &echoes)
 TEST(Screen, ResizeRepaintsTheWholeScreen)
 {
     terminal t;
-    expect_room(t, 1, 1);
-    t.send("dWq");
-    std::string echoes = "Wq";
-    expect_room(t, 2, 1, echoes);
+    std::string echoes = stepped(t);
     const int sizes[][2] = {{30, 100}, {12, 40}, {24, 80}};
     for (const auto &size : sizes) {
         SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
@@ -476,10 +483,7 @@ TEST(Screen, SuspendedGameUnderBash)
 TEST(Screen, SuspendedGameContinuedInTheBackgroundStopsAgain)
 {
     terminal t;
-    expect_room(t, 1, 1);
-    t.send("dWq");
-    std::string echoes = "Wq";
-    expect_room(t, 2, 1, echoes);
+    std::string echoes = stepped(t);
     t.send("\x1a");
     EXPECT_EQ(t.event(), "stopped 20");
     t.mark();
@@ -509,10 +513,7 @@ TEST(Screen, OneRepaintPerResume)
     for (const auto &r : resumes) {
         SCOPED_TRACE(r.how);
         terminal t(r.shell);
-        expect_room(t, 1, 1);
-        t.send("dWq");
-        std::string echoes = "Wq";
-        expect_room(t, 2, 1, echoes);
+        std::string echoes = stepped(t);
         ASSERT_TRUE(t.settle());
         t.mark();
         if (r.before.empty()) {
